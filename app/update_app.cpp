@@ -1,0 +1,82 @@
+// The installer's application object: starts sockets and runs the main window.
+#include "app/update_app.h"
+
+#include <winsock2.h>
+#include <windows.h>
+#include <wininet.h>
+
+#include "app/update_dlg.h"
+#include "qelmora_config.h"
+#include "res/resource.h"
+
+namespace {
+
+CUpdateApp theApp;
+
+// WSAStartup for the program's life; WSACleanup only when it succeeded.
+class SocketsScope {
+public:
+    SocketsScope() noexcept
+    {
+        WSADATA data = {};
+        m_ok = ::WSAStartup(MAKEWORD(1, 1), &data) == 0;
+        if (m_ok && data.wVersion != MAKEWORD(1, 1)) {
+            ::WSACleanup();
+            m_ok = false;
+        }
+    }
+    ~SocketsScope() { if (m_ok) ::WSACleanup(); }
+    SocketsScope(const SocketsScope&) = delete;
+    SocketsScope& operator=(const SocketsScope&) = delete;
+    bool ok() const noexcept { return m_ok; }
+
+private:
+    bool m_ok = false;
+};
+
+void SplitUrl(const char* url, std::string& server, std::string& object, INTERNET_PORT& port)
+{
+    char host[INTERNET_MAX_HOST_NAME_LENGTH] = {};
+    char path[INTERNET_MAX_PATH_LENGTH] = {};
+    URL_COMPONENTSA parts = {};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = sizeof host;
+    parts.lpszUrlPath = path;
+    parts.dwUrlPathLength = sizeof path;
+    if (!::InternetCrackUrlA(url, 0, 0, &parts))
+        return;
+    server = host;
+    object = path;
+    port = parts.nPort;
+}
+
+}  // namespace
+
+BOOL CUpdateApp::InitInstance()
+{
+    SocketsScope sockets;
+    if (!sockets.ok()) {
+        char text[256] = {};
+        ::LoadStringA(m_hInstance, IDS_SOCKETS_INIT_FAILED, text, sizeof text);
+        AppMessageBox(nullptr, text, MB_OK);
+        return FALSE;
+    }
+
+    CUpdateDlg dlg;
+    SplitUrl(QELMORA_MANIFEST_URL, dlg.m_strServer, dlg.m_strObject, dlg.m_nPort);
+    m_pMainWnd = &dlg;
+    dlg.DoModal();
+    m_pMainWnd = nullptr;
+    if (dlg.IsWorkerAbandoned()) {
+        // The worker is still blocked in a download that WinINet will not give back; its script is
+        // finished and its temporary file gone. End here, before the objects it holds are freed.
+        ::ExitProcess(0);
+    }
+    return FALSE;
+}
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
+{
+    return RunApplication(hInstance);
+}

@@ -1,0 +1,9 @@
+// The installer's application object: starts sockets and runs the main window.
+#pragma once
+
+#include "platform/app.h"
+
+class CUpdateApp : public CWinApp {
+public:
+    BOOL InitInstance() override;
+};

@@ -1,0 +1,311 @@
+// The main window: holds the install state, runs the worker and hands its result back.
+#include "app/update_dlg.h"
+
+#include <process.h>
+#include <windowsx.h>
+
+#include "engine/create_folder_path.h"
+#include "engine/path_rules.h"
+#include "platform/app.h"
+#include "qelmora_config.h"
+#include "res/resource.h"
+
+namespace {
+
+const char kDefaultInstallDir[] = "C:\\Program Files\\Qelmora\\";
+constexpr DWORD kRequestFlags = INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_CACHE_WRITE |
+                                INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NEED_FILE |
+                                INTERNET_FLAG_TRANSFER_BINARY;   // 0x24200012
+static_assert(kRequestFlags == 0x24200012, "request flags");
+
+// Posted by the worker when it has ended; wParam carries the install result.
+constexpr UINT WM_APP_INSTALL_FINISHED = WM_APP + 1;
+
+// How long a closing window waits for the worker to stop between two lines before it finishes the
+// uninstall script itself. The whole quit stays well under two seconds.
+constexpr DWORD kStopGraceMs = 600;
+
+void SetDwordOption(HINTERNET handle, DWORD option, DWORD value)
+{
+    ::InternetSetOptionExA(handle, option, &value, sizeof value, 0);
+}
+
+}  // namespace
+
+struct UpdateDlgMessages {
+    using Map = MessageMap<CUpdateDlg>;
+    static const Map::Message kMessages[];
+    static const Map::Command kCommands[];
+    static const Map kMap;
+};
+
+const UpdateDlgMessages::Map::Message UpdateDlgMessages::kMessages[] = {
+    {WM_PAINT, [](CUpdateDlg& d, WPARAM, LPARAM) -> LRESULT { d.OnPaint(); return 0; }},
+    {WM_QUERYDRAGICON, [](CUpdateDlg& d, WPARAM, LPARAM) -> LRESULT {
+         return reinterpret_cast<LRESULT>(d.OnQueryDragIcon()); }},
+    {WM_NCHITTEST, [](CUpdateDlg& d, WPARAM, LPARAM lp) -> LRESULT {
+         return d.OnNcHitTest(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}); }},
+    {WM_APP_INSTALL_FINISHED, [](CUpdateDlg& d, WPARAM wp, LPARAM) -> LRESULT {
+         return d.OnInstallFinished(static_cast<int>(wp)); }},
+};
+
+const UpdateDlgMessages::Map::Command UpdateDlgMessages::kCommands[] = {
+    {IDC_BTN_INSTALL, BN_CLICKED, &CUpdateDlg::OnInstall},
+    {IDC_PICTURE, STN_CLICKED, &CUpdateDlg::OnPictureClicked},
+    {IDC_BTN_FINISH, BN_CLICKED, &CUpdateDlg::OnFinish},
+    {IDC_BTN_MINIMIZE, BN_CLICKED, &CUpdateDlg::OnMinimize},
+    {IDC_BTN_CLOSE, BN_CLICKED, &CUpdateDlg::OnClose},
+};
+
+const UpdateDlgMessages::Map UpdateDlgMessages::kMap = {
+    kMessages, sizeof kMessages / sizeof kMessages[0], kCommands, sizeof kCommands / sizeof kCommands[0]};
+
+CUpdateDlg::CUpdateDlg(CWnd* pParent)
+    : CDialog(IDD_UPDATE_DIALOG, pParent), m_engine(*this, m_fileUninstall)
+{
+    const CWinApp* app = CWinApp::Current();
+    m_session.reset(::InternetOpenA(app ? app->m_strAppName.c_str() : "", INTERNET_OPEN_TYPE_PRECONFIG,
+                                    nullptr, nullptr, 0));
+    m_hIcon = ::LoadIconA(app ? app->m_hInstance : nullptr, MAKEINTRESOURCEA(IDR_MAINFRAME));
+    m_dwRequestFlags = kRequestFlags;
+    m_nInstallState = 0;
+    m_nQuitRequest = 0;
+    m_strInstallDir = kDefaultInstallDir;
+}
+
+CUpdateDlg::~CUpdateDlg() = default;
+
+bool CUpdateDlg::OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    return UpdateDlgMessages::kMap.Dispatch(*this, msg, wParam, lParam, result);
+}
+
+void CUpdateDlg::DoDataExchange(CDataExchange* pDX)
+{
+    DDX_Control(pDX, IDC_PICTURE, m_picture);
+    DDX_Control(pDX, IDC_PROGRESS, m_progress);
+    DDX_Control(pDX, IDC_BTN_INSTALL, m_btnInstall);
+    DDX_Control(pDX, IDC_STATIC_AGREEMENT, m_staticAgreement);
+    DDX_Check(pDX, IDC_CHECK_AGREE, m_bAgree);
+    DDX_Control(pDX, IDC_BTN_AGREEMENT, m_btnAgreement);
+    DDX_Control(pDX, IDC_BTN_MINIMIZE, m_btnMinimize);
+    DDX_Control(pDX, IDC_BTN_CLOSE, m_btnClose);
+    DDX_Control(pDX, IDC_BTN_PATH, m_btnPath);
+    DDX_Control(pDX, IDC_BTN_FINISH, m_btnFinish);
+}
+
+BOOL CUpdateDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+    SetDwordOption(m_session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, 500);
+    SetDwordOption(m_session.get(), INTERNET_OPTION_CONNECT_RETRIES, 5);
+    // Without these a server that stops sending holds a request for ever. Wine honours them only
+    // below the session, so the connection (and the engine, per request) gets them too.
+    SetDwordOption(m_session.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, QELMORA_IO_TIMEOUT_MS);
+    SetDwordOption(m_session.get(), INTERNET_OPTION_SEND_TIMEOUT, QELMORA_IO_TIMEOUT_MS);
+    m_pConnection.reset(::InternetConnectA(m_session.get(), m_strServer.c_str(), m_nPort, nullptr, nullptr,
+                                           INTERNET_SERVICE_HTTP, 0, 1));
+    SetDwordOption(m_pConnection.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, QELMORA_IO_TIMEOUT_MS);
+    SetDwordOption(m_pConnection.get(), INTERNET_OPTION_SEND_TIMEOUT, QELMORA_IO_TIMEOUT_MS);
+
+    {
+        CSingleLock lock(m_csPaint);
+        m_bmpBackground.reset(::LoadBitmapA(CWinApp::Current()->m_hInstance, MAKEINTRESOURCEA(IDB_BG_IDLE)));
+    }
+    m_fontLink.reset(::CreateFontA(-13, 0, 0, 0, FW_NORMAL, 0, 1, 0, GB2312_CHARSET, 0, 0, 0, 66, "宋体_GB2312"));
+    m_staticAgreement.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_fontLink.get()), TRUE);
+    m_fontProgress.reset(::CreateFontA(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 66, "宋体_GB2312"));
+    m_btnFinish.ShowWindow(SW_HIDE);
+    return TRUE;
+}
+
+BOOL CUpdateDlg::DestroyWindow()
+{
+    m_pConnection.reset();
+    m_session.reset();
+    return CDialog::DestroyWindow();
+}
+
+void CUpdateDlg::OnOK()
+{
+    // Enter never closes the window.
+}
+
+void CUpdateDlg::OnCancel()
+{
+    StopInstallForClose();
+    CDialog::OnCancel();
+}
+
+void CUpdateDlg::OnInstall()
+{
+    EnterInstallingState();
+    InstallSettings settings;
+    settings.hConnection = m_pConnection.get();
+    settings.dwRequestFlags = m_dwRequestFlags;
+    settings.strObject = m_strObject;
+    settings.dwIoTimeoutMs = QELMORA_IO_TIMEOUT_MS;
+    m_engine.Configure(settings);
+
+    const uintptr_t thread = ::_beginthreadex(nullptr, 0, &CUpdateDlg::InstallThreadProc, this,
+                                              CREATE_SUSPENDED, nullptr);
+    if (thread == 0) {
+        OnInstallFinished(0);
+        return;
+    }
+    m_worker.reset(reinterpret_cast<HANDLE>(thread));
+    ::SetThreadPriority(m_worker.get(), THREAD_PRIORITY_BELOW_NORMAL);
+    ::ResumeThread(m_worker.get());
+}
+
+void CUpdateDlg::EnterInstallingState()
+{
+    // A folder without a final separator would make "D:\Appsa.dll" of the line a.dll; an empty or
+    // relative one would install wherever the current directory happens to be.
+    m_strInstallDir = NormalizeInstallDir(m_strInstallDir, kDefaultInstallDir);
+    CreateFolderPath(m_strInstallDir.c_str());
+
+    CSingleLock lock(m_csPaint);
+    m_bmpBackground.reset(::LoadBitmapA(CWinApp::Current()->m_hInstance, MAKEINTRESOURCEA(IDB_BG_INSTALLING)));
+    m_btnInstall.ShowWindow(SW_HIDE);
+    m_btnAgreement.ShowWindow(SW_HIDE);
+    m_btnFinish.ShowWindow(SW_HIDE);
+    m_btnPath.ShowWindow(SW_HIDE);
+    ::ShowWindow(GetDlgItem(IDC_CHECK_AGREE), SW_HIDE);
+    m_nInstallState = 1;
+    Invalidate(TRUE);
+}
+
+unsigned __stdcall CUpdateDlg::InstallThreadProc(void* pParam)
+{
+    auto* dlg = static_cast<CUpdateDlg*>(pParam);
+    int result = 0;
+    try {
+        result = dlg->RunInstall();
+    } catch (...) {
+        result = 0;   // no exception leaves the thread
+    }
+    dlg->EnterFinishedState(result);
+    return 0;
+}
+
+int CUpdateDlg::RunInstall()
+{
+    m_strUninstallPath = m_strInstallDir + "//unload.bat";
+    m_fileUninstall.Open(m_strUninstallPath);
+    const int result = m_engine.InstallFromList(std::string(m_strInstallDir));
+    ::DeleteFileA((m_strInstallDir + "//list.txt").c_str());
+    m_fileUninstall.Seal();
+    return result;
+}
+
+void CUpdateDlg::EnterFinishedState(int nResult)
+{
+    if (nResult == 1) {
+        CSingleLock lock(m_csPaint);
+        m_bmpBackground.reset(::LoadBitmapA(CWinApp::Current()->m_hInstance, MAKEINTRESOURCEA(IDB_BG_FINISHED)));
+        m_nInstallState = 2;
+    }
+    // Window calls belong to the window's thread; the worker never waits for it.
+    ::PostMessageA(m_hWnd, WM_APP_INSTALL_FINISHED, static_cast<WPARAM>(nResult), 0);
+}
+
+LRESULT CUpdateDlg::OnInstallFinished(int nResult)
+{
+    if (nResult == 1) {
+        m_btnInstall.ShowWindow(SW_HIDE);
+        m_btnAgreement.ShowWindow(SW_HIDE);
+        m_btnPath.ShowWindow(SW_HIDE);
+        ::ShowWindow(GetDlgItem(IDC_CHECK_AGREE), SW_HIDE);
+        Invalidate(TRUE);
+    }
+    m_btnFinish.ShowWindow(SW_SHOW);
+    return 0;
+}
+
+bool CUpdateDlg::WaitForWorker(DWORD timeoutMs)
+{
+    // The worker sends progress messages to this thread's controls: keep pumping while waiting.
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        HANDLE worker = m_worker.get();
+        const DWORD elapsed = ::GetTickCount() - start;
+        if (elapsed >= timeoutMs)
+            return ::WaitForSingleObject(worker, 0) == WAIT_OBJECT_0;
+        const DWORD wait = ::MsgWaitForMultipleObjects(1, &worker, FALSE, timeoutMs - elapsed, QS_ALLINPUT);
+        if (wait == WAIT_OBJECT_0)
+            return true;
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                ::PostQuitMessage(static_cast<int>(msg.wParam));
+                return ::WaitForSingleObject(worker, 0) == WAIT_OBJECT_0;
+            }
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+    }
+}
+
+void CUpdateDlg::StopInstallForClose()
+{
+    if (!m_worker || ::WaitForSingleObject(m_worker.get(), 0) == WAIT_OBJECT_0)
+        return;
+    m_nQuitRequest = 2;
+    ShowWindow(SW_HIDE);
+    if (WaitForWorker(kStopGraceMs))
+        return;
+    // Still inside a download that WinINet may hold for a long time: nothing more may be placed,
+    // the temporary file goes, and the script gets its last line here.
+    ::DeleteFileA((m_strInstallDir + "//list.txt").c_str());
+    m_fileUninstall.Seal();
+    m_bWorkerAbandoned = true;
+}
+
+void CUpdateDlg::OnFinish()
+{
+    CDialog::OnOK();
+}
+
+void CUpdateDlg::OnMinimize()
+{
+    ShowWindow(SW_MINIMIZE);
+}
+
+void CUpdateDlg::OnClose()
+{
+    if (m_nInstallState == 1)
+        StopInstallForClose();
+    CDialog::OnOK();
+}
+
+void CUpdateDlg::SetProgressRange(int lines)
+{
+    // 32-bit range: a manifest of more than 65,535 lines still counts right.
+    m_progress.SetRange32(0, lines);
+    m_progress.SetStep(1);
+}
+
+void CUpdateDlg::StepProgress()
+{
+    m_progress.StepIt();
+    const RECT bar = {224, 209, 441, 221};
+    ::InvalidateRect(m_hWnd, &bar, TRUE);
+}
+
+void CUpdateDlg::ReportSendError(const std::string& text)
+{
+    // After a quit the user has asked to leave: no more questions from the worker.
+    if (m_nQuitRequest.load() == 2)
+        return;
+    AppMessageBox(nullptr, text.c_str(), MB_OK | MB_SETFOREGROUND);
+}
+
+void CUpdateDlg::CreateShortcuts()
+{
+    CreateProductShortcuts();
+    CreateUninstallShortcut();
+}

@@ -1,0 +1,107 @@
+// The main window: holds the install state, runs the worker and hands its result back.
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <atomic>
+#include <string>
+
+#include "engine/install_engine.h"
+#include "engine/install_host.h"
+#include "platform/controls.h"
+#include "platform/critical_section.h"
+#include "platform/dialog.h"
+#include "platform/handles.h"
+#include "platform/message_map.h"
+#include "shell/uninstall_script.h"
+
+class CUpdateDlg : public CDialog, private IInstallHost {
+public:
+    explicit CUpdateDlg(CWnd* pParent = nullptr);
+    ~CUpdateDlg() override;
+
+    BOOL DestroyWindow() override;
+
+    // True when the window ended while the worker was still blocked in WinINet and the window's
+    // thread finished the uninstall script in its place.
+    bool IsWorkerAbandoned() const noexcept { return m_bWorkerAbandoned; }
+
+    std::string m_strServer;
+    std::string m_strObject;
+    INTERNET_PORT m_nPort = INTERNET_DEFAULT_HTTP_PORT;
+    std::string m_strInstallDir;
+    UninstallScript m_fileUninstall;
+    CCriticalSection m_csPaint;
+    std::string m_strUninstallPath;
+    HICON m_hIcon = nullptr;
+    unique_hinternet m_session;
+    unique_hinternet m_pConnection;
+    DWORD m_dwRequestFlags = 0;
+    CInstallEngine m_engine;             // holds m_listEntries
+    CStatic m_picture;
+    CProgressCtrl m_progress;
+    CButton m_btnInstall;
+    unique_hbitmap m_bmpBackground;
+    CStatic m_staticAgreement;
+    BOOL m_bAgree = FALSE;
+    unique_hfont m_fontLink;
+    unique_hfont m_fontProgress;
+    int m_nInstallState = 0;
+    std::atomic<int> m_nQuitRequest{0};
+    CButton m_btnMinimize;
+    CButton m_btnClose;
+    CButton m_btnAgreement;
+    CButton m_btnPath;
+    CButton m_btnFinish;
+
+protected:
+    BOOL OnInitDialog() override;
+    void DoDataExchange(CDataExchange* pDX) override;
+    void OnOK() override;
+    void OnCancel() override;
+    bool OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    friend struct UpdateDlgMessages;
+
+    // Install states
+    void OnInstall();
+    void EnterInstallingState();
+    static unsigned __stdcall InstallThreadProc(void* pParam);
+    int RunInstall();
+    void EnterFinishedState(int nResult);
+    LRESULT OnInstallFinished(int nResult);
+
+    // Window buttons
+    void OnPictureClicked() {}
+    void OnFinish();
+    void OnMinimize();
+    void OnClose();
+
+    // Painting and dragging
+    void OnPaint();
+    void DrawBackground(HDC dc);
+    void DrawProgress(HDC dc);
+    LRESULT OnNcHitTest(POINT screenPoint);
+    HICON OnQueryDragIcon() const { return m_hIcon; }
+
+    // Ends a running install in order before the window closes: the worker stops between lines;
+    // if it does not come back in time (blocked in WinINet) the script is finished here.
+    void StopInstallForClose();
+    bool WaitForWorker(DWORD timeoutMs);
+
+    // IInstallHost, called on the worker thread.
+    int QuitRequest() const override { return m_nQuitRequest.load(); }
+    void SetProgressRange(int lines) override;
+    void StepProgress() override;
+    void ReportSendError(const std::string& text) override;
+    void CreateShortcuts() override;
+
+    // Shortcuts and their uninstall lines, after a complete walk.
+    int CreateProductShortcuts();
+    int CreateUninstallShortcut();
+
+    unique_kernel_handle m_worker;
+    bool m_bWorkerAbandoned = false;
+};

@@ -1,0 +1,23 @@
+// Turns the bytes of list.txt into ListEntry records, one per line.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "engine/list_entry.h"
+
+// A line ends at LF; every CR is dropped wherever it stands, so LF and CR LF files read alike.
+// Bytes may arrive in pieces of any size; Finish() takes the last line when it has no LF.
+class ManifestReader {
+public:
+    explicit ManifestReader(std::vector<ListEntry>& entries) : m_entries(entries) {}
+
+    void Feed(const char* data, size_t size);
+    void Finish();
+
+private:
+    void EndLine();
+
+    std::vector<ListEntry>& m_entries;
+    std::string m_line;
+};

@@ -1,0 +1,217 @@
+// How a manifest line becomes a request path and a local path, and which lines are refused.
+#include "engine/path_rules.h"
+
+#include <cstring>
+
+namespace {
+
+const char kSeparators[] = "\\/";
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool EqualsNoCase(const std::string& a, const char* b)
+{
+    const size_t n = std::strlen(b);
+    if (a.size() != n)
+        return false;
+    for (size_t i = 0; i < n; ++i) {
+        char x = a[i];
+        if (x >= 'a' && x <= 'z')
+            x = static_cast<char>(x - 'a' + 'A');
+        if (x != b[i])
+            return false;
+    }
+    return true;
+}
+
+bool EndsWithNoCase(const std::string& s, const char* suffix)
+{
+    const size_t n = std::strlen(suffix);
+    return s.size() >= n && EqualsNoCase(s.substr(s.size() - n), suffix);
+}
+
+// CON, PRN, AUX, NUL, COM1..9, LPT1..9 name devices in every folder, with any extension.
+bool IsDeviceName(const std::string& component)
+{
+    std::string stem = component.substr(0, component.find('.'));
+    while (!stem.empty() && stem.back() == ' ')
+        stem.pop_back();
+    static const char* const kNames[] = {"CON", "PRN", "AUX", "NUL"};
+    for (const char* name : kNames)
+        if (EqualsNoCase(stem, name))
+            return true;
+    if (stem.size() == 4 && stem[3] >= '1' && stem[3] <= '9') {
+        const std::string head = stem.substr(0, 3);
+        return EqualsNoCase(head, "COM") || EqualsNoCase(head, "LPT");
+    }
+    return false;
+}
+
+std::vector<std::string> SplitComponents(const std::string& path)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t sep = FindFirstChar936(path, kSeparators, start);
+        parts.push_back(path.substr(start, sep == std::string::npos ? std::string::npos : sep - start));
+        if (sep == std::string::npos)
+            return parts;
+        start = sep + 1;
+    }
+}
+
+// Where the creatable folders of an absolute path begin: after "X:\", after "\\server\share\",
+// after a leading "\"; 0 for a relative path.
+size_t RootLength(const std::string& path)
+{
+    if (path.size() >= 3 && path[1] == ':' && IsSeparator(path[2]))
+        return 3;
+    if (path.size() >= 2 && path[1] == ':')
+        return 2;
+    if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+        const size_t server = FindFirstChar936(path, kSeparators, 2);
+        if (server == std::string::npos)
+            return path.size();
+        const size_t share = FindFirstChar936(path, kSeparators, server + 1);
+        return share == std::string::npos ? path.size() : share + 1;
+    }
+    if (!path.empty() && IsSeparator(path[0]))
+        return 1;
+    return 0;
+}
+
+}  // namespace
+
+const char kTempSuffix[] = ".~qdl";
+
+bool IsLeadByte936(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+
+size_t FindFirstChar936(const std::string& s, const char* set, size_t from)
+{
+    for (size_t i = from; i < s.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (IsLeadByte936(c) && i + 1 < s.size()) {
+            ++i;
+            continue;
+        }
+        if (c != 0 && std::strchr(set, c) != nullptr)
+            return i;
+    }
+    return std::string::npos;
+}
+
+size_t FindLastChar936(const std::string& s, const char* set)
+{
+    // Scanning backwards cannot tell a trail byte from a character, so scan forwards and remember.
+    size_t last = std::string::npos;
+    for (size_t i = FindFirstChar936(s, set); i != std::string::npos; i = FindFirstChar936(s, set, i + 1))
+        last = i;
+    return last;
+}
+
+std::string RequestPrefix(const std::string& objectPath)
+{
+    const size_t slash = FindLastChar936(objectPath, "/");
+    return slash == std::string::npos ? std::string() : objectPath.substr(0, slash + 1);
+}
+
+bool IsFetchedLine(const std::string& requestPath)
+{
+    const size_t dot = FindFirstChar936(requestPath, ".");
+    return dot != std::string::npos && dot > 0;
+}
+
+std::string RelativePathOf(const std::string& requestPath)
+{
+    std::string rest = requestPath;
+    for (int step = 0; step < 2; ++step) {
+        const size_t slash = FindFirstChar936(rest, "/");
+        if (slash != std::string::npos)
+            rest.erase(0, slash + 1);
+    }
+    return rest;
+}
+
+PathVerdict CheckRelativePath(const std::string& relativePath)
+{
+    if (relativePath.empty())
+        return PathVerdict::Empty;
+    if (IsSeparator(relativePath[0]))
+        return PathVerdict::Rooted;
+    for (size_t i = 0; i < relativePath.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(relativePath[i]);
+        if (IsLeadByte936(c)) {
+            if (i + 1 >= relativePath.size())
+                return PathVerdict::BadChar;
+            ++i;
+            continue;
+        }
+        if (c == ':')
+            return PathVerdict::Colon;
+        if (c < 0x20 || std::strchr("<>\"|?*", c) != nullptr)
+            return PathVerdict::BadChar;
+    }
+    const std::vector<std::string> parts = SplitComponents(relativePath);
+    for (const std::string& part : parts) {
+        if (part == "..")
+            return PathVerdict::DotDot;
+        if (part.empty() || part == ".")
+            continue;
+        if (part.back() == '.' || part.back() == ' ')
+            return PathVerdict::BadName;
+        if (IsDeviceName(part))
+            return PathVerdict::Reserved;
+        if (part.size() > 255)
+            return PathVerdict::TooLong;
+    }
+    const std::string& name = parts.back();
+    if (name.empty() || name == ".")
+        return PathVerdict::BadName;
+    if (EndsWithNoCase(name, kTempSuffix))
+        return PathVerdict::Reserved;
+    return PathVerdict::Ok;
+}
+
+PathVerdict CheckLocalPath(const std::string& installDir, const std::string& relativePath)
+{
+    const PathVerdict verdict = CheckRelativePath(relativePath);
+    if (verdict != PathVerdict::Ok)
+        return verdict;
+    const size_t tempLength = installDir.size() + relativePath.size() + std::strlen(kTempSuffix);
+    return tempLength < kMaxPathBytes ? PathVerdict::Ok : PathVerdict::TooLong;
+}
+
+std::string TempPathFor(const std::string& localPath) { return localPath + kTempSuffix; }
+
+bool IsAbsoluteFolder(const std::string& folder)
+{
+    if (folder.size() >= 3 && folder[1] == ':' && IsSeparator(folder[2])) {
+        const char drive = folder[0];
+        return (drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z');
+    }
+    return folder.size() > 2 && IsSeparator(folder[0]) && IsSeparator(folder[1]) && !IsSeparator(folder[2]);
+}
+
+std::string NormalizeInstallDir(const std::string& folder, const std::string& fallback)
+{
+    if (!IsAbsoluteFolder(folder))
+        return fallback;
+    const size_t lastSep = FindLastChar936(folder, kSeparators);
+    if (lastSep == folder.size() - 1)
+        return folder;
+    return folder + "\\";
+}
+
+std::vector<std::string> FolderLevels(const std::string& path)
+{
+    std::vector<std::string> levels;
+    size_t nameStart = RootLength(path);
+    for (size_t sep = FindFirstChar936(path, kSeparators, nameStart); sep != std::string::npos;
+         sep = FindFirstChar936(path, kSeparators, sep + 1)) {
+        // Two separators in a row enclose no folder of their own.
+        if (sep > nameStart)
+            levels.push_back(path.substr(0, sep));
+        nameStart = sep + 1;
+    }
+    return levels;
+}

@@ -1,0 +1,58 @@
+// How a manifest line becomes a request path and a local path, and which lines are refused.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// Paths are 8-bit strings in code page 936. A byte 0x81..0xFE starts a two-byte character whose second
+// byte may be any of 0x40..0xFE, so '\' (0x5C) and '|' (0x7C) can stand inside a character: every search
+// for a separator or a special character steps over whole characters.
+bool IsLeadByte936(unsigned char c);
+
+// Index of the first (last) character of s that is one of the single bytes in set, or npos.
+size_t FindFirstChar936(const std::string& s, const char* set, size_t from = 0);
+size_t FindLastChar936(const std::string& s, const char* set);
+
+// The manifest's folder on the server: object path up to and including its last '/' ("" without one).
+std::string RequestPrefix(const std::string& objectPath);
+
+// A line is fetched only if its request path has a '.' after the first character.
+bool IsFetchedLine(const std::string& requestPath);
+
+// The request path less everything up to and including its first '/', twice; for the manifest at
+// "/Lineinstall_qmra/list.txt" this is exactly the manifest line.
+std::string RelativePathOf(const std::string& requestPath);
+
+// Why a line's relative path may not be placed under the install folder.
+enum class PathVerdict {
+    Ok,
+    Empty,      // nothing to name a file
+    Colon,      // a drive letter or an alternate data stream
+    Rooted,     // starts at a root: "\x", "/x", "\\server\share"
+    DotDot,     // a ".." component would climb out of the install folder
+    BadChar,    // <>"|?* or a byte below 0x20, or a cut two-byte character
+    BadName,    // a component that Windows would rename (trailing dot or space), or no file name
+    Reserved,   // a device name (CON, NUL, COM1 ...) or the download's temporary-file suffix
+    TooLong,    // the local path (with its temporary name) does not fit 260 bytes
+};
+PathVerdict CheckRelativePath(const std::string& relativePath);
+PathVerdict CheckLocalPath(const std::string& installDir, const std::string& relativePath);
+
+// A download is written to this name beside its target and moved over the target when complete.
+// CheckRelativePath refuses names ending in the suffix, so it can never be a product file's name.
+extern const char kTempSuffix[];
+std::string TempPathFor(const std::string& localPath);
+
+// True for "X:\..." / "X:/..." and for UNC paths "\\server\share...".
+bool IsAbsoluteFolder(const std::string& folder);
+
+// The install folder to use: the typed one with a final separator, or the fallback when it is
+// empty or not absolute.
+std::string NormalizeInstallDir(const std::string& folder, const std::string& fallback);
+
+// The folders to create, outermost first, for a file path or a folder path ending in a separator.
+// Both '\' and '/' separate; the drive root or UNC share is never in the list.
+std::vector<std::string> FolderLevels(const std::string& path);
+
+constexpr size_t kMaxPathBytes = 260;   // MAX_PATH, terminator included

@@ -1,0 +1,267 @@
+// The dialog base: a window built from a dialog template, run modally or modeless.
+#include "platform/dialog.h"
+
+#include <exception>
+
+#include "platform/app.h"
+
+namespace {
+
+// Messages whose dialog-procedure answer is the return value itself, not DWLP_MSGRESULT.
+bool ReturnsDirectly(UINT msg)
+{
+    switch (msg) {
+    case WM_CTLCOLORMSGBOX: case WM_CTLCOLOREDIT: case WM_CTLCOLORLISTBOX: case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG: case WM_CTLCOLORSCROLLBAR: case WM_CTLCOLORSTATIC: case WM_COMPAREITEM:
+    case WM_VKEYTOITEM: case WM_CHARTOITEM: case WM_QUERYDRAGICON: case WM_INITDIALOG:
+        return true;
+    default:
+        return false;
+    }
+}
+
+const char kDialogProp[] = "Qelmora.Dialog";
+
+CDialog* DialogOf(HWND hwnd) { return static_cast<CDialog*>(::GetPropA(hwnd, kDialogProp)); }
+
+}  // namespace
+
+void DDX_Control(CDataExchange* pDX, int id, CControl& control)
+{
+    if (control.m_hWnd == nullptr)
+        control.SubclassDlgItem(static_cast<UINT>(id), pDX->m_pDlgWnd);
+}
+
+void DDX_Check(CDataExchange* pDX, int id, BOOL& value)
+{
+    HWND item = pDX->m_pDlgWnd->GetDlgItem(id);
+    if (pDX->m_bSaveAndValidate)
+        value = ::SendMessageA(item, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    else
+        ::SendMessageA(item, BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+CDialog::CDialog(UINT nIDTemplate, CWnd* pParent) noexcept
+    : m_nIDTemplate(nIDTemplate), m_hWndParent(pParent ? pParent->m_hWnd : nullptr)
+{
+}
+
+CDialog::~CDialog()
+{
+    if (m_hWnd && ::IsWindow(m_hWnd))
+        ::DestroyWindow(m_hWnd);
+}
+
+INT_PTR CDialog::DoModal()
+{
+    HWND owner = m_hWndParent;
+    CWinApp* app = CWinApp::Current();
+    if (owner == nullptr && app && app->m_pMainWnd && app->m_pMainWnd != this)
+        owner = app->m_pMainWnd->m_hWnd;
+    const bool disabledOwner = owner && ::IsWindowEnabled(owner);
+    if (disabledOwner)
+        ::EnableWindow(owner, FALSE);
+
+    m_bModal = true;
+    m_bEndModal = false;
+    m_nModalResult = -1;
+    ::CreateDialogParamA(app ? app->m_hInstance : nullptr, MAKEINTRESOURCEA(m_nIDTemplate), owner,
+                         &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+    if (m_hWnd != nullptr) {
+        if (!m_bEndModal && !::IsWindowVisible(m_hWnd))
+            ::ShowWindow(m_hWnd, SW_SHOWNORMAL);
+        while (!m_bEndModal && PumpOneMessage()) {
+        }
+    }
+    // Give activation back to the owner before this window goes away.
+    if (disabledOwner)
+        ::EnableWindow(owner, TRUE);
+    if (m_hWnd != nullptr) {
+        ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
+                       SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
+        DestroyWindow();
+    }
+    m_bModal = false;
+    return m_nModalResult;
+}
+
+bool CDialog::PumpOneMessage()
+{
+    MSG msg;
+    const BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+    if (got == 0) {
+        ::PostQuitMessage(static_cast<int>(msg.wParam));   // leave WM_QUIT for the outer loop
+        return false;
+    }
+    if (got < 0)
+        return false;
+    HWND root = msg.hwnd ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    CDialog* dialog = root ? DialogOf(root) : nullptr;
+    if (dialog && (dialog->PreTranslateMessage(msg) || ::IsDialogMessageA(root, &msg)))
+        return true;
+    ::TranslateMessage(&msg);
+    ::DispatchMessageA(&msg);
+    return true;
+}
+
+BOOL CDialog::Create(CWnd* pParent)
+{
+    if (pParent)
+        m_hWndParent = pParent->m_hWnd;
+    CWinApp* app = CWinApp::Current();
+    m_bModal = false;
+    ::CreateDialogParamA(app ? app->m_hInstance : nullptr, MAKEINTRESOURCEA(m_nIDTemplate), m_hWndParent,
+                         &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+    return m_hWnd != nullptr;
+}
+
+BOOL CDialog::DestroyWindow()
+{
+    if (m_hWnd == nullptr)
+        return FALSE;
+    return ::DestroyWindow(m_hWnd);
+}
+
+void CDialog::EndDialog(int nResult)
+{
+    m_nModalResult = nResult;
+    m_bEndModal = true;
+    if (!m_bModal && m_hWnd)
+        ::ShowWindow(m_hWnd, SW_HIDE);   // as the system does for a modeless dialog
+    ::PostMessageA(m_hWnd, WM_NULL, 0, 0);   // wake the loop
+}
+
+BOOL CDialog::UpdateData(BOOL bSaveAndValidate)
+{
+    CDataExchange dx = {this, bSaveAndValidate};
+    try {
+        DoDataExchange(&dx);
+    } catch (const std::exception&) {
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CDialog::OnInitDialog()
+{
+    m_bBound = UpdateData(FALSE) != FALSE;
+    return TRUE;
+}
+
+void CDialog::OnOK()
+{
+    if (UpdateData(TRUE))
+        EndDialog(IDOK);
+}
+
+void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+
+bool CDialog::PreTranslateMessage(const MSG& msg)
+{
+    // Enter is always this dialog's OK command, also when a push button has the focus.
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN) {
+        ::SendMessageA(m_hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        return true;
+    }
+    if (msg.message == WM_CHAR && msg.wParam == '\r')
+        return true;
+    return false;
+}
+
+void CDialog::CenterWindow() const
+{
+    RECT self;
+    ::GetWindowRect(m_hWnd, &self);
+    RECT area;
+    HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
+    if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner)) {
+        ::GetWindowRect(owner, &area);
+    } else {
+        MONITORINFO mi = {};
+        mi.cbSize = sizeof mi;
+        ::GetMonitorInfoA(::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTOPRIMARY), &mi);
+        area = mi.rcWork;
+    }
+    const int width = self.right - self.left;
+    const int height = self.bottom - self.top;
+    const int x = area.left + ((area.right - area.left) - width) / 2;
+    const int y = area.top + ((area.bottom - area.top) - height) / 2;
+    ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+BOOL CDialog::HandleInitDialog()
+{
+    RECT before;
+    ::GetWindowRect(m_hWnd, &before);
+    const BOOL focusDefault = OnInitDialog();
+    RECT after;
+    ::GetWindowRect(m_hWnd, &after);
+    // A dialog that did not place itself while initialising is centred, as users expect.
+    if (before.left == after.left && before.top == after.top)
+        CenterWindow();
+    return focusDefault;
+}
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    CDialog* self = nullptr;
+    if (msg == WM_INITDIALOG) {
+        self = reinterpret_cast<CDialog*>(lParam);
+        self->m_hWnd = hwnd;
+        ::SetPropA(hwnd, kDialogProp, self);
+    } else {
+        self = DialogOf(hwnd);
+    }
+    if (self == nullptr)
+        return FALSE;
+
+    INT_PTR answer = FALSE;
+    try {
+        answer = self->HandleMessage(msg, wParam, lParam);
+    } catch (...) {
+        answer = FALSE;   // no exception leaves a window procedure
+    }
+    if (msg == WM_NCDESTROY) {
+        ::RemovePropA(hwnd, kDialogProp);
+        self->m_hWnd = nullptr;
+        self->m_bEndModal = true;
+    }
+    return answer;
+}
+
+INT_PTR CDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_INITDIALOG)
+        return HandleInitDialog();
+
+    LRESULT result = 0;
+    if (OnWndMsg(msg, wParam, lParam, result)) {
+        if (ReturnsDirectly(msg))
+            return static_cast<INT_PTR>(result);
+        ::SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, result);
+        return TRUE;
+    }
+    switch (msg) {
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK && HIWORD(wParam) == BN_CLICKED) {
+            OnOK();
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDCANCEL && HIWORD(wParam) == BN_CLICKED) {
+            OnCancel();
+            return TRUE;
+        }
+        return FALSE;
+    case WM_DRAWITEM: {
+        auto* dis = reinterpret_cast<LPDRAWITEMSTRUCT>(lParam);
+        if (CControl* control = CControl::FromHandle(dis->hwndItem)) {
+            control->DrawItem(dis);
+            ::SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, TRUE);
+            return TRUE;
+        }
+        return FALSE;
+    }
+    default:
+        return FALSE;
+    }
+}

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs the build and test tools on a Debian machine when they are missing.
+# Safe to run again: it does nothing when every tool is present.
+set -euo pipefail
+
+need=()
+have() { command -v "$1" >/dev/null 2>&1; }
+pkg_installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+
+have i686-w64-mingw32-g++   || need+=(g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686)
+have cmake                  || need+=(cmake)
+have ninja                  || need+=(ninja-build)
+have Xvfb                   || need+=(xvfb)
+have nginx                  || need+=(nginx-light)
+have xdotool                || need+=(xdotool)
+have xwd                    || need+=(x11-apps)
+pkg_installed imagemagick   || need+=(imagemagick)
+pkg_installed fonts-wqy-zenhei || need+=(fonts-wqy-zenhei)
+pkg_installed locales       || need+=(locales)
+pkg_installed libgtest-dev  || need+=(libgtest-dev googletest)
+pkg_installed python3-pil   || need+=(python3-pil)
+pkg_installed wine32        || need+=(wine wine32)
+have curl                   || need+=(curl)
+have file                   || need+=(file)
+
+if ((${#need[@]})); then
+    export DEBIAN_FRONTEND=noninteractive
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        dpkg --add-architecture i386
+    fi
+    apt-get update -q
+    apt-get install -y -q --no-install-recommends "${need[@]}"
+fi
+
+# Wine must run with the ANSI code page 936, which the zh_CN.UTF-8 locale gives.
+if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf8$'; then
+    sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' >> /etc/locale.gen
+    locale-gen >/dev/null
+fi

@@ -1,0 +1,131 @@
+// Runs the install engine without a window, for the Wine tests and the benchmark.
+//
+//   engine_cli URL INSTALL_DIR [--timeout MS] [--stop-after N] [--pause-after N --pause-ms MS]
+//
+// Prints what the engine asked of its host, one line each ("range N", "step I", "error TEXT",
+// "shortcuts"), then "result R" and "peak_working_set_kib K". unload.bat is written into
+// INSTALL_DIR as the installer's worker writes it.
+#include <windows.h>
+#include <wininet.h>
+#include <psapi.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "engine/install_engine.h"
+#include "shell/uninstall_script.h"
+
+namespace {
+
+class ConsoleHost : public IInstallHost {
+public:
+    int stopAfter = -1;
+    int pauseAfter = -1;
+    DWORD pauseMs = 0;
+
+    int QuitRequest() const override
+    {
+        if (m_pauseUntil != 0 && ::GetTickCount() < m_pauseUntil)
+            return 1;
+        return m_quit.load();
+    }
+    void SetProgressRange(int lines) override { std::printf("range %d\n", lines); }
+    void StepProgress() override
+    {
+        ++m_steps;
+        std::printf("step %d\n", m_steps);
+        std::fflush(stdout);
+        if (m_steps == stopAfter)
+            m_quit = 2;
+        if (m_steps == pauseAfter) {
+            m_pauseUntil = ::GetTickCount() + pauseMs;
+            std::printf("pause %lu\n", static_cast<unsigned long>(pauseMs));
+        }
+    }
+    void ReportSendError(const std::string& text) override
+    {
+        std::string oneLine = text;
+        for (char& c : oneLine)
+            if (c == '\r' || c == '\n')
+                c = ' ';
+        std::printf("error %s\n", oneLine.c_str());
+    }
+    void CreateShortcuts() override { std::printf("shortcuts\n"); }
+
+private:
+    std::atomic<int> m_quit{0};
+    int m_steps = 0;
+    DWORD m_pauseUntil = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: engine_cli URL INSTALL_DIR [options]\n");
+        return 2;
+    }
+    const char* url = argv[1];
+    std::string installDir = argv[2];
+    ConsoleHost host;
+    DWORD timeoutMs = 5000;
+    for (int i = 3; i + 1 < argc; i += 2) {
+        const std::string option = argv[i];
+        const long value = std::strtol(argv[i + 1], nullptr, 10);
+        if (option == "--timeout")
+            timeoutMs = static_cast<DWORD>(value);
+        else if (option == "--stop-after")
+            host.stopAfter = static_cast<int>(value);
+        else if (option == "--pause-after")
+            host.pauseAfter = static_cast<int>(value);
+        else if (option == "--pause-ms")
+            host.pauseMs = static_cast<DWORD>(value);
+    }
+
+    char hostName[256] = {};
+    char path[2048] = {};
+    URL_COMPONENTSA parts = {};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = hostName;
+    parts.dwHostNameLength = sizeof hostName;
+    parts.lpszUrlPath = path;
+    parts.dwUrlPathLength = sizeof path;
+    if (!::InternetCrackUrlA(url, 0, 0, &parts)) {
+        std::fprintf(stderr, "bad url\n");
+        return 2;
+    }
+
+    unique_hinternet session(::InternetOpenA("engine_cli", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    DWORD value = 500;
+    ::InternetSetOptionExA(session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &value, sizeof value, 0);
+    value = 5;
+    ::InternetSetOptionExA(session.get(), INTERNET_OPTION_CONNECT_RETRIES, &value, sizeof value, 0);
+    unique_hinternet connection(::InternetConnectA(session.get(), hostName, parts.nPort, nullptr, nullptr,
+                                                   INTERNET_SERVICE_HTTP, 0, 1));
+    ::InternetSetOptionA(connection.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeoutMs, sizeof timeoutMs);
+    ::InternetSetOptionA(connection.get(), INTERNET_OPTION_SEND_TIMEOUT, &timeoutMs, sizeof timeoutMs);
+
+    UninstallScript script;
+    CInstallEngine engine(host, script);
+    InstallSettings settings;
+    settings.hConnection = connection.get();
+    settings.strObject = path;
+    settings.dwIoTimeoutMs = timeoutMs;
+    engine.Configure(settings);
+
+    script.Open(installDir + "unload.bat");
+    const int result = engine.InstallFromList(installDir);
+    script.Seal();
+
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
+    std::printf("result %d\n", result);
+    std::printf("entries %u\n", static_cast<unsigned>(engine.m_listEntries.size()));
+    std::printf("peak_working_set_kib %lu\n", static_cast<unsigned long>(counters.PeakWorkingSetSize / 1024));
+    return 0;
+}

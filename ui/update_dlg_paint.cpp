@@ -1,0 +1,77 @@
+// The main window's look: background per install state, the drawn progress bar, dragging by the body.
+#include "app/update_dlg.h"
+#include "ui/progress_math.h"
+
+namespace {
+
+const COLORREF kTrackColour = RGB(255, 255, 255);
+const COLORREF kFillColour = 0x000000BD;
+const char kProgressLabel[] = "安装进度:";
+
+void FillWithPattern(HDC dc, HWND hwnd, HBITMAP picture)
+{
+    RECT client;
+    ::GetClientRect(hwnd, &client);
+    unique_hbrush pattern(::CreatePatternBrush(picture));
+    ::FillRect(dc, &client, pattern.get());
+}
+
+void FillSolid(HDC dc, const RECT& rc, COLORREF colour)
+{
+    unique_hbrush brush(::CreateSolidBrush(colour));
+    ::FillRect(dc, &rc, brush.get());
+}
+
+}  // namespace
+
+void CUpdateDlg::OnPaint()
+{
+    paint_dc paint(m_hWnd);
+    RECT client;
+    GetClientRect(&client);
+    const int width = client.right - client.left;
+    const int height = client.bottom - client.top;
+
+    // The whole client area is composed off-screen and reaches the screen in one BitBlt.
+    unique_memory_dc memory(::CreateCompatibleDC(paint.get()));
+    unique_hbitmap frame(::CreateCompatibleBitmap(paint.get(), width, height));
+    {
+        select_guard selectFrame(memory.get(), frame.get());
+        if (m_nInstallState == 1)
+            DrawProgress(memory.get());
+        else
+            DrawBackground(memory.get());
+        ::BitBlt(paint.get(), client.left, client.top, width, height, memory.get(), 0, 0, SRCCOPY);
+    }
+}
+
+void CUpdateDlg::DrawBackground(HDC dc)
+{
+    CSingleLock lock(m_csPaint);
+    FillWithPattern(dc, m_hWnd, m_bmpBackground.get());
+}
+
+void CUpdateDlg::DrawProgress(HDC dc)
+{
+    CSingleLock lock(m_csPaint);
+    FillWithPattern(dc, m_hWnd, m_bmpBackground.get());
+    FillSolid(dc, RECT{kTrackLeft, kTrackTop, kTrackRight, kTrackBottom}, kTrackColour);
+
+    const unsigned upper = static_cast<unsigned>(m_progress.GetUpper());
+    const unsigned pos = static_cast<unsigned>(m_progress.GetPos());
+    const int right = ProgressFillRight(upper, pos);
+    if (right >= 0)
+        FillSolid(dc, RECT{kTrackLeft, kTrackTop, right, kTrackBottom}, kFillColour);
+
+    select_guard selectFont(dc, m_fontProgress.get());
+    ::SetBkMode(dc, TRANSPARENT);
+    ::TextOutA(dc, 162, 208, kProgressLabel, sizeof kProgressLabel - 1);
+    const std::string percent = ProgressPercentText(upper, pos);
+    ::TextOutA(dc, 415, 209, percent.c_str(), static_cast<int>(percent.size()));
+}
+
+LRESULT CUpdateDlg::OnNcHitTest(POINT screenPoint)
+{
+    const LRESULT hit = ::DefWindowProcA(m_hWnd, WM_NCHITTEST, 0, MAKELPARAM(screenPoint.x, screenPoint.y));
+    return hit == HTCLIENT ? HTCAPTION : hit;
+}
