@@ -70,8 +70,9 @@ BOOL CUpdateApp::InitInstance()
     m_pMainWnd = nullptr;
     if (dlg.IsWorkerAbandoned()) {
         // The worker is still blocked in a download that WinINet will not give back; its script is
-        // finished and its temporary file gone. End here, before the objects it holds are freed.
-        ::ExitProcess(0);
+        // finished and closed, and its temporary file gone. End here, before the objects it uses are
+        // freed, and without the DLL shut-down that would wait on the blocked thread.
+        ::TerminateProcess(::GetCurrentProcess(), 0);
     }
     return FALSE;
 }

@@ -14,13 +14,10 @@ bool EqualsNoCase(const std::string& a, const char* b)
     const size_t n = std::strlen(b);
     if (a.size() != n)
         return false;
-    for (size_t i = 0; i < n; ++i) {
-        char x = a[i];
-        if (x >= 'a' && x <= 'z')
-            x = static_cast<char>(x - 'a' + 'A');
-        if (x != b[i])
+    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    for (size_t i = 0; i < n; ++i)
+        if (upper(a[i]) != upper(b[i]))
             return false;
-    }
     return true;
 }
 

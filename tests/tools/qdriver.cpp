@@ -10,6 +10,9 @@
 //   qdriver progress                prints "progress UPPER POS"
 //   qdriver wait-dialog MS          a second top-level dialog of the installer is up: its rectangle
 //   qdriver lnk PATH                prints the fields of a shell link
+//   qdriver template EXE ID         dumps dialog template ID of EXE (texts as code-page-936 hex)
+//   qdriver string EXE ID           string resource ID of EXE as the A functions give it, in hex
+//   qdriver hold PATH MS            keeps PATH open without sharing for MS milliseconds
 //
 // Exit code 0 on success, 1 on a time-out or a missing window.
 #include <windows.h>
@@ -143,6 +146,92 @@ int PrintLink(const char* path)
     return 0;
 }
 
+std::string Hex(const std::string& bytes)
+{
+    std::string out;
+    char two[3];
+    for (unsigned char c : bytes) {
+        std::snprintf(two, sizeof two, "%02x", c);
+        out += two;
+    }
+    return out;
+}
+
+// A sz_Or_Ord field of a dialog template: none, an ordinal "#n", or a string (as code page 936).
+const WORD* ReadSzOrOrd(const WORD* p, std::string& text)
+{
+    if (*p == 0x0000) {
+        text.clear();
+        return p + 1;
+    }
+    if (*p == 0xFFFF) {
+        text = "#" + std::to_string(p[1]);
+        return p + 2;
+    }
+    const wchar_t* wide = reinterpret_cast<const wchar_t*>(p);
+    const size_t length = wcslen(wide);
+    char buffer[1024] = {};
+    ::WideCharToMultiByte(936, 0, wide, static_cast<int>(length), buffer, sizeof buffer - 1, nullptr, nullptr);
+    text = "s" + Hex(buffer);
+    return p + length + 1;
+}
+
+int DumpTemplate(const char* exe, int id)
+{
+    HMODULE module = ::LoadLibraryExA(exe, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC res = module ? ::FindResourceA(module, MAKEINTRESOURCEA(id), reinterpret_cast<LPCSTR>(RT_DIALOG)) : nullptr;
+    if (!res)
+        return 1;
+    const WORD* p = static_cast<const WORD*>(::LockResource(::LoadResource(module, res)));
+    if (p[0] != 1 || p[1] != 0xFFFF)
+        return 1;   // not DLGTEMPLATEEX
+    const DWORD* d = reinterpret_cast<const DWORD*>(p + 2);
+    const DWORD exStyle = d[1], style = d[2];
+    p = reinterpret_cast<const WORD*>(d + 3);
+    const WORD count = *p++;
+    const short* r = reinterpret_cast<const short*>(p);
+    std::printf("dialog style=%08lX exstyle=%08lX rect=%d,%d,%d,%d items=%u\n", style, exStyle, r[0], r[1], r[2],
+                r[3], count);
+    p += 4;
+    std::string menu, cls, title, face;
+    p = ReadSzOrOrd(p, menu);
+    p = ReadSzOrOrd(p, cls);
+    p = ReadSzOrOrd(p, title);
+    if (style & DS_SETFONT) {
+        const WORD points = p[0], weight = p[1];
+        const BYTE* b = reinterpret_cast<const BYTE*>(p + 2);
+        p = ReadSzOrOrd(p + 3, face);
+        std::printf("font %u %u %u %u %s\n", points, weight, b[0], b[1], face.c_str());
+    }
+    for (WORD i = 0; i < count; ++i) {
+        p = reinterpret_cast<const WORD*>((reinterpret_cast<uintptr_t>(p) + 3) & ~uintptr_t(3));
+        const DWORD* item = reinterpret_cast<const DWORD*>(p);
+        const short* ir = reinterpret_cast<const short*>(item + 3);
+        const DWORD itemId = *reinterpret_cast<const DWORD*>(ir + 4);
+        p = reinterpret_cast<const WORD*>(ir + 6);
+        std::string itemClass, text;
+        p = ReadSzOrOrd(p, itemClass);
+        p = ReadSzOrOrd(p, text);
+        const WORD extra = *p++;
+        p = reinterpret_cast<const WORD*>(reinterpret_cast<const BYTE*>(p) + extra);
+        std::printf("item id=%ld class=%s style=%08lX exstyle=%08lX rect=%d,%d,%d,%d text=%s\n",
+                    static_cast<long>(static_cast<int>(itemId)), itemClass.c_str(), item[2], item[1], ir[0], ir[1],
+                    ir[2], ir[3], text.c_str());
+    }
+    return 0;
+}
+
+int DumpString(const char* exe, int id)
+{
+    HMODULE module = ::LoadLibraryExA(exe, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    char text[512] = {};
+    const int length = module ? ::LoadStringA(module, static_cast<UINT>(id), text, sizeof text) : 0;
+    if (length <= 0)
+        return 1;
+    std::printf("%s\n", Hex(std::string(text, static_cast<size_t>(length))).c_str());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -156,6 +245,17 @@ int main(int argc, char** argv)
 
     if (cmd == "lnk" && argc > 2) {
         rc = PrintLink(argv[2]);
+    } else if (cmd == "template" && argc > 3) {
+        rc = DumpTemplate(argv[2], static_cast<int>(arg2));
+    } else if (cmd == "string" && argc > 3) {
+        rc = DumpString(argv[2], static_cast<int>(arg2));
+    } else if (cmd == "hold" && argc > 3) {
+        // Keeps a file open without sharing, as a running program keeps its exe.
+        unique_file file(::CreateFileA(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        std::printf("held %d\n", file ? 1 : 0);
+        std::fflush(stdout);
+        ::Sleep(static_cast<DWORD>(arg2));
+        rc = file ? 0 : 1;
     } else if (cmd == "wait-window") {
         HWND main = nullptr;
         if (WaitFor(static_cast<DWORD>(arg), [&] { main = FindMainWindow(); return main && ::IsWindowVisible(main); })) {

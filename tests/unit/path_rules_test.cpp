@@ -1,0 +1,137 @@
+// From manifest line to request path and local path, and the lines that are refused.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/path_rules.h"
+
+namespace {
+// 乗 is 0x81 0x5C and 亅 is 0x81 0x7C in code page 936: their second bytes look like '\' and '|'.
+const std::string kTrail5C = "\x81\x5C";
+const std::string kTrail7C = "\x81\x7C";
+const std::string kDir = "C:\\Program Files\\Qelmora\\";
+}  // namespace
+
+TEST(LeadBytes, SeparatorSearchStepsOverTwoByteCharacters)
+{
+    const std::string path = "a" + kTrail5C + "b\\c";
+    EXPECT_EQ(FindFirstChar936(path, "\\"), 4u);
+    EXPECT_EQ(FindLastChar936(path, "\\"), 4u);
+    EXPECT_EQ(FindLastChar936(kTrail5C, "\\"), std::string::npos);
+    EXPECT_EQ(FindFirstChar936("abc", "/"), std::string::npos);
+}
+
+TEST(RequestPath, PrefixIsTheManifestFolderOnTheServer)
+{
+    EXPECT_EQ(RequestPrefix("/Lineinstall_qmra/list.txt"), "/Lineinstall_qmra/");
+    EXPECT_EQ(RequestPrefix("list.txt"), "");
+    EXPECT_EQ(RequestPrefix("/list.txt"), "/");
+}
+
+TEST(RequestPath, OnlyLinesWithADotAfterTheFirstCharacterAreFetched)
+{
+    EXPECT_TRUE(IsFetchedLine("/Lineinstall_qmra/Termview.exe"));
+    EXPECT_TRUE(IsFetchedLine("/Lineinstall_qmra/.cfg"));
+    EXPECT_FALSE(IsFetchedLine("/Lineinstall_qmra/bin"));
+    EXPECT_FALSE(IsFetchedLine("/Lineinstall_qmra/"));
+    EXPECT_FALSE(IsFetchedLine(".hidden"));
+}
+
+TEST(LocalPath, RelativePathIsTheManifestLineForTheFixedFolder)
+{
+    EXPECT_EQ(RelativePathOf("/Lineinstall_qmra/Termview.exe"), "Termview.exe");
+    EXPECT_EQ(RelativePathOf("/Lineinstall_qmra/data/skin.bmp"), "data/skin.bmp");
+    EXPECT_EQ(RelativePathOf("/Lineinstall_qmra/data\\skin.bmp"), "data\\skin.bmp");
+    EXPECT_EQ(RelativePathOf("noslash.dll"), "noslash.dll");
+    EXPECT_EQ(RelativePathOf("/only.dll"), "only.dll");
+}
+
+TEST(LocalPath, SafeLinesAreAccepted)
+{
+    for (const std::string& line : {std::string("Termview.exe"), std::string("data/skin.bmp"), std::string("a\\b\\c.dll"),
+                                    std::string(".cfg"), std::string("./x.dll"), std::string("with space.txt"),
+                                    std::string("100%.dat"), kTrail5C + "\\" + kTrail7C + ".txt",
+                                    std::string("consoles.dll"), std::string("com10.dll")})
+        EXPECT_EQ(CheckLocalPath(kDir, line), PathVerdict::Ok) << line;
+}
+
+TEST(LocalPath, LinesThatLeaveTheFolderOrAreMisreadAreRefused)
+{
+    const struct {
+        std::string line;
+        PathVerdict verdict;
+    } cases[] = {
+        {"", PathVerdict::Empty},
+        {"C:\\Windows\\evil.dll", PathVerdict::Colon},
+        {"C:evil.dll", PathVerdict::Colon},
+        {"file.txt:stream", PathVerdict::Colon},
+        {"\\evil.dll", PathVerdict::Rooted},
+        {"/evil.dll", PathVerdict::Rooted},
+        {"\\\\server\\share\\evil.dll", PathVerdict::Rooted},
+        {"..\\evil.dll", PathVerdict::DotDot},
+        {"a/../../evil.dll", PathVerdict::DotDot},
+        {"a\\..", PathVerdict::DotDot},
+        {"a<b.dll", PathVerdict::BadChar},
+        {"a>b.dll", PathVerdict::BadChar},
+        {"a\"b.dll", PathVerdict::BadChar},
+        {"a|b.dll", PathVerdict::BadChar},
+        {"a?.dll", PathVerdict::BadChar},
+        {"*.dll", PathVerdict::BadChar},
+        {"tab\t.dll", PathVerdict::BadChar},
+        {"cut\x81", PathVerdict::BadChar},
+        {"name.dll.", PathVerdict::BadName},
+        {"name.dll ", PathVerdict::BadName},
+        {"dir./a.dll", PathVerdict::BadName},
+        {"v1.2/", PathVerdict::BadName},
+        {"con.txt", PathVerdict::Reserved},
+        {"sub/NUL", PathVerdict::Reserved},
+        {"LPT1.log", PathVerdict::Reserved},
+        {"a.dll.~qdl", PathVerdict::Reserved},
+        {"a.dll.~QDL", PathVerdict::Reserved},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CheckLocalPath(kDir, c.line), c.verdict) << c.line;
+}
+
+TEST(LocalPath, PathsMustFitMaxPathWithTheirTemporaryName)
+{
+    const size_t room = kMaxPathBytes - 1 - kDir.size() - std::string(kTempSuffix).size();
+    EXPECT_EQ(CheckLocalPath(kDir, std::string(room - 4, 'x') + ".dll"), PathVerdict::Ok);
+    EXPECT_EQ(CheckLocalPath(kDir, std::string(room - 3, 'x') + ".dll"), PathVerdict::TooLong);
+    EXPECT_EQ(CheckRelativePath(std::string(256, 'y') + "/a.dll"), PathVerdict::TooLong);
+}
+
+TEST(LocalPath, TemporaryNameIsBesideTheTargetAndNeverAProductName)
+{
+    const std::string temp = TempPathFor(kDir + "a.dll");
+    EXPECT_EQ(temp.rfind(kDir, 0), 0u);
+    EXPECT_NE(CheckRelativePath(temp.substr(kDir.size())), PathVerdict::Ok);
+}
+
+TEST(InstallDir, FolderGetsItsFinalSeparatorAndBadFoldersFallBack)
+{
+    EXPECT_EQ(NormalizeInstallDir("D:\\Apps", kDir), "D:\\Apps\\");
+    EXPECT_EQ(NormalizeInstallDir("D:\\Apps\\", kDir), "D:\\Apps\\");
+    EXPECT_EQ(NormalizeInstallDir("D:/Apps/", kDir), "D:/Apps/");
+    EXPECT_EQ(NormalizeInstallDir("D:\\" + kTrail5C, kDir), "D:\\" + kTrail5C + "\\");
+    EXPECT_EQ(NormalizeInstallDir("\\\\server\\share\\q", kDir), "\\\\server\\share\\q\\");
+    EXPECT_EQ(NormalizeInstallDir("", kDir), kDir);
+    EXPECT_EQ(NormalizeInstallDir("Apps", kDir), kDir);
+    EXPECT_EQ(NormalizeInstallDir("D:Apps", kDir), kDir);
+    EXPECT_EQ(NormalizeInstallDir("\\Apps", kDir), kDir);
+    EXPECT_EQ(NormalizeInstallDir("1:\\Apps", kDir), kDir);
+}
+
+TEST(FolderLevels, EveryLevelAtEitherSeparatorOutermostFirst)
+{
+    using Levels = std::vector<std::string>;
+    EXPECT_EQ(FolderLevels("C:\\Program Files\\Qelmora\\a/b/c.dll"),
+              (Levels{"C:\\Program Files", "C:\\Program Files\\Qelmora", "C:\\Program Files\\Qelmora\\a",
+                      "C:\\Program Files\\Qelmora\\a/b"}));
+    EXPECT_EQ(FolderLevels("C:\\x\\\\y\\"), (Levels{"C:\\x", "C:\\x\\\\y"}));
+    EXPECT_EQ(FolderLevels("C:\\file.txt"), Levels{});
+    EXPECT_EQ(FolderLevels("\\\\server\\share\\d\\f.txt"), (Levels{"\\\\server\\share\\d"}));
+    EXPECT_EQ(FolderLevels("C:\\" + kTrail5C + "\\f.txt"), (Levels{"C:\\" + kTrail5C}));
+    EXPECT_EQ(FolderLevels(""), Levels{});
+}

@@ -1,0 +1,291 @@
+"""Shared pieces of the Wine tests: a private Wine prefix, an Xvfb display, nginx and a fault server.
+
+Every server listens on 127.0.0.1 only; every request loop is bounded. Only processes started here are
+ended, by their id, and only this prefix's wineserver is stopped.
+"""
+import http.server
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import tempfile
+import threading
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+WIN_BUILD = os.environ.get("QELMORA_WINDOWS_BUILD_DIR", os.path.join(ROOT, "build", "windows-test"))
+WORK = os.environ.get("QELMORA_TEST_WORK", os.path.join(ROOT, "build", "wine-tests"))
+ARTIFACTS = os.environ.get("QELMORA_ARTIFACTS", os.path.join(ROOT, "build", "test-artifacts"))
+
+EXE = os.path.join(WIN_BUILD, "QelmoraSetup.exe")
+ENGINE_CLI = os.path.join(WIN_BUILD, "tests", "tools", "engine_cli.exe")
+QDRIVER = os.path.join(WIN_BUILD, "tests", "tools", "qdriver.exe")
+
+# The port the test build of the installer fetches its manifest from (see CMakePresets.json).
+INSTALLER_PORT = 18480
+REPORT_PORT = 18482
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def wait_port(port, timeout=10.0):
+    end = time.time() + timeout
+    while time.time() < end:
+        with socket.socket() as s:
+            s.settimeout(0.2)
+            if s.connect_ex(("127.0.0.1", port)) == 0:
+                return True
+        time.sleep(0.05)
+    return False
+
+
+class Wine:
+    """One Wine prefix with its own HOME, shared by the tests of one module."""
+
+    def __init__(self, name):
+        self.base = os.path.join(WORK, name)
+        self.prefix = os.path.join(self.base, "prefix")
+        self.home = os.path.join(self.base, "home")
+        os.makedirs(self.home, exist_ok=True)
+        self.env = dict(os.environ)
+        for key in ("http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"):
+            self.env.pop(key, None)
+        self.env.update({
+            "WINEPREFIX": self.prefix,
+            "HOME": self.home,
+            "WINEDLLOVERRIDES": "winemenubuilder.exe=d;mscoree=d;mshtml=d",
+            "WINEDEBUG": "-all",
+            "LC_ALL": "zh_CN.UTF-8",
+            "LANG": "zh_CN.UTF-8",
+            "no_proxy": "127.0.0.1,localhost",
+            "WINEARCH": "win32",
+        })
+        self.display = None
+        self._xvfb = None
+        if not os.path.exists(os.path.join(self.prefix, "system.reg")):
+            self.run_raw(["wineboot", "-i"], timeout=180)
+            # Xvfb has no window manager: a managed window's hide would wait two seconds for one to
+            # confirm it. Unmanaged windows behave as on Windows.
+            self.run_raw(["wine", "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed",
+                          "/d", "N", "/f"], timeout=60)
+        self.run_raw(["wineserver", "-w"], timeout=60)
+
+    # Wine's output goes to files, never pipes: the wineserver it starts would hold a pipe open.
+    def run_raw(self, argv, timeout=60, log=None):
+        log = log or os.path.join(self.base, "wine-setup.log")
+        with open(log, "ab") as out:
+            return subprocess.run(argv, env=self.env, stdout=out, stderr=subprocess.STDOUT,
+                                  stdin=subprocess.DEVNULL, timeout=timeout).returncode
+
+    def start_display(self):
+        for number in range(90, 130):
+            if not os.path.exists("/tmp/.X%d-lock" % number):
+                break
+        self.display = ":%d" % number
+        self._xvfb = subprocess.Popen(["Xvfb", self.display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.env["DISPLAY"] = self.display
+        end = time.time() + 10
+        while time.time() < end and not os.path.exists("/tmp/.X11-unix/X%s" % self.display[1:]):
+            time.sleep(0.05)
+        time.sleep(0.3)
+
+    def run(self, exe, args=(), timeout=120, name="run"):
+        """Runs a Windows program to its end; returns (exit code, its output as text)."""
+        out_path = os.path.join(self.base, name + ".out")
+        with open(out_path, "wb") as out:
+            rc = subprocess.run(["wine", exe] + list(args), env=self.env, stdout=out,
+                                stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL, timeout=timeout).returncode
+        with open(out_path, "rb") as f:
+            return rc, f.read().decode("gbk", "replace")
+
+    def start(self, exe, args=(), name="proc"):
+        out = open(os.path.join(self.base, name + ".out"), "wb")
+        proc = subprocess.Popen(["wine", exe] + list(args), env=self.env, stdout=out, stderr=subprocess.STDOUT,
+                                stdin=subprocess.DEVNULL)
+        proc._qelmora_out = out
+        return proc
+
+    def driver(self, *args, timeout=60):
+        rc, text = self.run(QDRIVER, [str(a) for a in args], timeout=timeout, name="qdriver")
+        return rc, text.strip()
+
+    def xdotool(self, *args):
+        return subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env, stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL, timeout=20).returncode
+
+    def screenshot(self, name):
+        os.makedirs(ARTIFACTS, exist_ok=True)
+        path = os.path.join(ARTIFACTS, name + ".png")
+        xwd = os.path.join(self.base, "shot.xwd")
+        subprocess.run(["xwd", "-root", "-silent", "-out", xwd], env=self.env, timeout=20,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["convert", xwd, path], timeout=30, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return path
+
+    def host_path(self, windows_path):
+        """C:\\a\\b -> the file under the prefix's drive_c."""
+        assert windows_path[1:3] == ":\\", windows_path
+        rest = windows_path[3:].replace("\\", "/")
+        return os.path.join(self.prefix, "drive_c", rest)
+
+    def clear_inet_cache(self):
+        users = os.path.join(self.prefix, "drive_c", "users")
+        for user in os.listdir(users) if os.path.isdir(users) else []:
+            cache = os.path.join(users, user, "AppData", "Local", "Microsoft", "Windows", "INetCache")
+            shutil.rmtree(cache, ignore_errors=True)
+
+    def close(self):
+        self.run_raw(["wineserver", "-k"], timeout=30)
+        if self._xvfb:
+            self._xvfb.send_signal(signal.SIGTERM)
+            try:
+                self._xvfb.wait(10)
+            except subprocess.TimeoutExpired:
+                self._xvfb.kill()
+
+
+def stop_process(proc, timeout=10):
+    if proc.poll() is None:
+        proc.send_signal(signal.SIGTERM)
+        try:
+            proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait(5)
+    out = getattr(proc, "_qelmora_out", None)
+    if out:
+        out.close()
+
+
+class Nginx:
+    """nginx serving a folder on 127.0.0.1:port, the server a publisher would use."""
+
+    def __init__(self, root, port):
+        self.dir = tempfile.mkdtemp(prefix="nginx-", dir=WORK)
+        conf = os.path.join(self.dir, "nginx.conf")
+        with open(conf, "w") as f:
+            f.write("""
+daemon off;
+worker_processes 1;
+pid %(d)s/nginx.pid;
+error_log %(d)s/error.log;
+events { worker_connections 256; }
+http {
+    access_log %(d)s/access.log;
+    client_body_temp_path %(d)s/body;
+    proxy_temp_path %(d)s/proxy;
+    fastcgi_temp_path %(d)s/fastcgi;
+    uwsgi_temp_path %(d)s/uwsgi;
+    scgi_temp_path %(d)s/scgi;
+    default_type application/octet-stream;
+    sendfile on;
+    server {
+        listen 127.0.0.1:%(port)d;
+        root %(root)s;
+        charset off;
+    }
+}
+""" % {"d": self.dir, "port": port, "root": root})
+        self.proc = subprocess.Popen(["nginx", "-c", conf, "-p", self.dir], stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.DEVNULL)
+        if not wait_port(port):
+            raise RuntimeError("nginx did not start")
+
+    def access_log(self):
+        with open(os.path.join(self.dir, "access.log"), encoding="latin-1") as f:
+            return f.read()
+
+    def close(self):
+        stop_process(self.proc)
+
+
+class FaultServer:
+    """An HTTP/1.0 server of our own whose answers a test sets per path.
+
+    routes maps a request path to a dict: status (200), body (bytes), length ("auto", None for no
+    Content-Length, or a number to announce), mode: "normal", "reset" (close mid-body with RST),
+    "stall" (send half the body, then wait), "slow" (the body in pieces with pauses), "silent"
+    (accept, read the request, never answer).
+    """
+
+    MAX_REQUESTS = 5000
+    MAX_STALL = 30.0
+
+    def __init__(self, port=0, routes=None):
+        self.routes = routes or {}
+        self.requests = []
+        self._stop = threading.Event()
+        server = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            protocol_version = "HTTP/1.0"
+
+            def log_message(self, *args):
+                pass
+
+            def do_GET(self):
+                server.requests.append({"line": self.requestline, "path": self.path, "time": time.time(),
+                                        "headers": dict(self.headers.items()),
+                                        "header_names": list(self.headers.keys())})
+                if len(server.requests) > server.MAX_REQUESTS:
+                    self.close_connection = True
+                    return
+                server.answer(self)
+
+        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
+        self.httpd.daemon_threads = True
+        self.port = self.httpd.server_address[1]
+        self.thread = threading.Thread(target=self.httpd.serve_forever, kwargs={"poll_interval": 0.1}, daemon=True)
+        self.thread.start()
+
+    def answer(self, h):
+        route = self.routes.get(h.path)
+        if route is None:
+            route = {"status": 404, "body": b"<html>not found</html>"}
+        status = route.get("status", 200)
+        body = route.get("body", b"")
+        mode = route.get("mode", "normal")
+        length = route.get("length", "auto")
+        if mode == "silent":
+            self._stop.wait(route.get("seconds", self.MAX_STALL))
+            return
+        h.send_response(status)
+        if length == "auto":
+            h.send_header("Content-Length", str(len(body)))
+        elif length is not None:
+            h.send_header("Content-Length", str(length))
+        for key, value in route.get("headers", {}).items():
+            h.send_header(key, value)
+        h.end_headers()
+        if mode == "normal":
+            h.wfile.write(body)
+        elif mode == "reset":
+            h.wfile.write(body[: len(body) // 2])
+            h.wfile.flush()
+            time.sleep(0.2)
+            sock = h.connection
+            sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
+            sock.close()
+        elif mode == "stall":
+            h.wfile.write(body[: len(body) // 2])
+            h.wfile.flush()
+            self._stop.wait(min(route.get("seconds", self.MAX_STALL), self.MAX_STALL))
+        elif mode == "slow":
+            pieces = route.get("pieces", 4)
+            step = max(1, len(body) // pieces)
+            for i in range(0, len(body), step):
+                h.wfile.write(body[i:i + step])
+                h.wfile.flush()
+                if self._stop.wait(route.get("pause", 0.2)):
+                    return
+
+    def close(self):
+        self._stop.set()
+        self.httpd.shutdown()
+        self.httpd.server_close()

@@ -1,0 +1,119 @@
+"""Base of the tests that drive the real installer window under Wine and Xvfb."""
+import os
+import shutil
+import time
+import unittest
+
+import harness
+from harness import FaultServer, Nginx, Wine
+
+PREFIX = "/Lineinstall_qmra/"
+INSTALL_DIR = "C:\\Program Files\\Qelmora\\"
+SELF_DELETE = b'del "%~f0"'
+
+
+class InstallerCase(unittest.TestCase):
+    module = "installer"
+    wine = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.wine = Wine(cls.module)
+        cls.wine.start_display()
+        cls.exe_win = "Z:" + harness.EXE.replace("/", "\\")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.wine.close()
+
+    def setUp(self):
+        self.dir = self.wine.host_path(INSTALL_DIR)
+        shutil.rmtree(self.dir, ignore_errors=True)
+        self.wine.clear_inet_cache()
+        self.servers = []
+        self.proc = None
+
+    def tearDown(self):
+        if self.proc is not None:
+            harness.stop_process(self.proc)
+            self.wine.run_raw(["wineserver", "-k"], timeout=30)
+        for server in self.servers:
+            server.close()
+
+    # Servers on the port the test build fetches from.
+    def fault_server(self, routes):
+        server = FaultServer(port=harness.INSTALLER_PORT, routes={PREFIX + k: v for k, v in routes.items()})
+        self.servers.append(server)
+        return server
+
+    def nginx(self, tree, manifest):
+        root = os.path.join(harness.WORK, "nginx-root-" + self._testMethodName)
+        shutil.rmtree(root, ignore_errors=True)
+        for name, data in tree.items():
+            path = os.path.join(root.encode(), b"Lineinstall_qmra", name.replace("\\", "/").encode("gbk"))
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "wb") as f:
+                f.write(data)
+        with open(os.path.join(root, "Lineinstall_qmra", "list.txt"), "wb") as f:
+            f.write(manifest)
+        server = Nginx(root, harness.INSTALLER_PORT)
+        self.servers.append(server)
+        return server
+
+    # The installer and its window.
+    def start_installer(self):
+        self.proc = self.wine.start(harness.EXE, name="installer")
+        rc, text = self.wine.driver("wait-window", 30000)
+        self.assertEqual(rc, 0, "the window did not come up")
+        return [int(v) for v in text.split()[1:5]]
+
+    def visible(self, control_id):
+        rc, text = self.wine.driver("visible", control_id)
+        self.assertEqual(rc, 0)
+        return text == "1"
+
+    def wait_visible(self, control_id, ms=30000):
+        return self.wine.driver("wait-visible", control_id, ms)[0] == 0
+
+    def rect(self, control_id):
+        rc, text = self.wine.driver("rect", control_id)
+        self.assertEqual(rc, 0)
+        return [int(v) for v in text.split()[1:5]]
+
+    def real_click(self, control_id):
+        """A real mouse click through X, at the control's centre."""
+        left, top, right, bottom = self.rect(control_id)
+        self.wine.xdotool("mousemove", (left + right) // 2, (top + bottom) // 2)
+        time.sleep(0.2)
+        self.wine.xdotool("click", 1)
+
+    def key(self, name):
+        self.wine.xdotool("key", name)
+
+    def wait_exit(self, timeout=20):
+        end = time.time() + timeout
+        while time.time() < end:
+            if self.proc.poll() is not None:
+                return True
+            time.sleep(0.02)
+        return False
+
+    def shot(self, name):
+        return self.wine.screenshot(name)
+
+    # What the installer left.
+    def local(self, relative):
+        return os.path.join(self.dir, relative.replace("\\", "/"))
+
+    def script(self):
+        with open(os.path.join(self.dir, "unload.bat"), "rb") as f:
+            return f.read()
+
+    def file_line(self, relative):
+        return b'del "' + (INSTALL_DIR + relative).encode("gbk").replace(b"%", b"%%") + b'"\r\n'
+
+    def leftovers(self):
+        found = []
+        for base, _, names in os.walk(self.dir):
+            found += [n for n in names if n.endswith(".~qdl")]
+        return found

@@ -1,0 +1,338 @@
+"""The install engine under Wine, against nginx and against a server that misbehaves on purpose."""
+import os
+import shutil
+import time
+import unittest
+
+import harness
+from harness import FaultServer, Nginx, Wine
+
+PREFIX = "/Lineinstall_qmra/"
+# GBK names: 乗 ends in the byte 0x5C and 亅 in 0x7C, which must not be read as '\' or '|'.
+GBK_DIR = "数据乗"
+GBK_FILE = "说明亅.txt"
+
+
+def gbk(text):
+    return text.encode("gbk")
+
+
+class EngineCase(unittest.TestCase):
+    wine = None
+    case_number = 0
+
+    @classmethod
+    def setUpClass(cls):
+        cls.wine = Wine("engine")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.wine.close()
+
+    def setUp(self):
+        EngineCase.case_number += 1
+        self.win_dir = "C:\\qtest\\%s_%d\\" % (self._testMethodName[:40], EngineCase.case_number)
+        self.dir = self.wine.host_path(self.win_dir)
+        shutil.rmtree(self.dir, ignore_errors=True)
+        os.makedirs(self.dir)
+        self.wine.clear_inet_cache()
+        self.server = None
+
+    def tearDown(self):
+        if self.server:
+            self.server.close()
+
+    def serve(self, manifest, files=None, manifest_route=None):
+        routes = {PREFIX + "list.txt": manifest_route or {"body": manifest}}
+        for name, route in (files or {}).items():
+            routes[PREFIX + name] = route if isinstance(route, dict) else {"body": route}
+        self.server = FaultServer(routes=routes)
+        return "http://127.0.0.1:%d%slist.txt" % (self.server.port, PREFIX)
+
+    def install(self, url, *options, timeout=120):
+        rc, out = self.wine.run(harness.ENGINE_CLI, [url, self.win_dir] + [str(o) for o in options],
+                                timeout=timeout, name="engine_cli")
+        self.assertEqual(rc, 0, out)
+        lines = out.splitlines()
+        result = [l for l in lines if l.startswith("result ")]
+        self.assertTrue(result, out)
+        return int(result[0].split()[1]), lines
+
+    def local(self, relative):
+        return os.path.join(self.dir, relative.replace("\\", "/"))
+
+    def script(self):
+        with open(os.path.join(self.dir, "unload.bat"), "rb") as f:
+            return f.read()
+
+    def file_line(self, relative):
+        return b'del "' + gbk(self.win_dir + relative).replace(b"%", b"%%") + b'"\r\n'
+
+    def requested(self, name):
+        return sum(1 for r in self.server.requests if r["path"] == PREFIX + name)
+
+    def leftovers(self):
+        found = []
+        for base, _, names in os.walk(self.dir):
+            found += [os.path.join(base, n) for n in names if n.endswith(".~qdl")]
+        return found
+
+
+class NginxInstall(EngineCase):
+    def test_product_tree_is_installed_byte_for_byte(self):
+        root = os.path.join(harness.WORK, "nginx-root-engine")
+        shutil.rmtree(root, ignore_errors=True)
+        tree = {
+            "Termview.exe": os.urandom(300_000),
+            "data/skin.bmp": os.urandom(5000),
+            "a/b/c.dll": os.urandom(70_000),
+            "x\\y\\z.dat": os.urandom(1234),
+            GBK_DIR + "/" + GBK_FILE: "中文内容".encode("gbk"),
+            "with space.txt": b"spaced",
+            "big.bin": os.urandom(3 * 1024 * 1024 + 17),
+        }
+        for name, data in tree.items():
+            # WinINet sends '\' as '/'; a 0x5C trail byte stays as it is.
+            path = os.path.join(root.encode(), b"Lineinstall_qmra", gbk(name.replace("\\", "/")))
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "wb") as f:
+                f.write(data)
+        manifest = b"\r\n".join([gbk(n) for n in tree] + [b"bin", b""])
+        with open(os.path.join(root, "Lineinstall_qmra", "list.txt"), "wb") as f:
+            f.write(manifest)
+
+        port = harness.free_port()
+        nginx = Nginx(root, port)
+        try:
+            result, lines = self.install("http://127.0.0.1:%d/Lineinstall_qmra/list.txt" % port)
+            log = nginx.access_log()
+        finally:
+            nginx.close()
+
+        self.assertEqual(result, 1, lines)
+        self.assertIn("shortcuts", lines)
+        self.assertIn("range %d" % (len(tree) + 1), lines)
+        for name, data in tree.items():
+            with open(self.local(name), "rb") as f:
+                self.assertEqual(f.read(), data, name)
+        expected = b"".join(self.file_line(n) for n in tree) + b'del "%~f0"'
+        self.assertEqual(self.script(), expected)
+        self.assertIn('"GET /Lineinstall_qmra/list.txt HTTP/1.0"', log)
+        self.assertIn('"GET /Lineinstall_qmra/a/b/c.dll HTTP/1.0"', log)
+        self.assertEqual(self.leftovers(), [])
+
+
+class ManifestAnswers(EngineCase):
+    def test_only_a_2xx_manifest_is_read(self):
+        for status in (404, 500, 301, 403):
+            with self.subTest(status=status):
+                self.server = FaultServer(routes={PREFIX + "list.txt": {"status": status, "body": b"a.dll\r\nb.dll\r\n",
+                                                                        "headers": {"Location": "/x"}}})
+                url = "http://127.0.0.1:%d%slist.txt" % (self.server.port, PREFIX)
+                result, lines = self.install(url)
+                self.assertEqual(result, 0)
+                self.assertEqual(len(self.server.requests), 1, "nothing but the manifest is asked for")
+                self.assertNotIn("shortcuts", lines)
+                self.assertEqual(self.script(), b'del "%~f0"')
+                self.server.close()
+                self.server = None
+
+    def test_unreachable_server_ends_with_zero_and_no_message(self):
+        url = "http://127.0.0.1:%d%slist.txt" % (harness.free_port(), PREFIX)
+        result, lines = self.install(url)
+        self.assertEqual(result, 0)
+        self.assertFalse([l for l in lines if l.startswith("error")])
+
+    def test_line_ends_empty_lines_and_the_dot_rule(self):
+        manifest = b"a.dll\r\nbin\n\nsub\r\n.cfg\nc\rr.dll\nlast.dll"
+        url = self.serve(manifest, {"a.dll": b"A", ".cfg": b"C", "cr.dll": b"R", "last.dll": b"L"})
+        result, lines = self.install(url)
+        self.assertEqual(result, 1, lines)
+        self.assertIn("range 7", lines)
+        self.assertEqual(sum(1 for l in lines if l.startswith("step ")), 7)
+        for name, data in {"a.dll": b"A", ".cfg": b"C", "cr.dll": b"R", "last.dll": b"L"}.items():
+            with open(self.local(name), "rb") as f:
+                self.assertEqual(f.read(), data)
+        fetched = sorted(r["path"] for r in self.server.requests)
+        self.assertEqual(fetched, sorted(PREFIX + n for n in ["list.txt", "a.dll", ".cfg", "cr.dll", "last.dll"]))
+
+    def test_empty_manifest_is_a_complete_install(self):
+        url = self.serve(b"")
+        result, lines = self.install(url)
+        self.assertEqual(result, 1)
+        self.assertIn("range 0", lines)
+        self.assertIn("shortcuts", lines)
+
+    def test_truncated_or_broken_manifest_installs_nothing(self):
+        for route in ({"body": b"a.dll\r\nb.dll\r\n", "length": 500},
+                      {"body": b"a.dll\r\n" * 4000, "mode": "reset"}):
+            with self.subTest(mode=route.get("mode", "short")):
+                url = self.serve(None, {"a.dll": b"A", "b.dll": b"B"}, manifest_route=route)
+                result, lines = self.install(url)
+                self.assertEqual(result, 0)
+                self.assertEqual(self.requested("a.dll"), 0)
+                self.server.close()
+                self.server = None
+
+    def test_more_than_65535_lines_count_right(self):
+        body = b"\n".join([b"folder%d" % i for i in range(70_000)] + [b"end.dll"])
+        url = self.serve(body, {"end.dll": b"E"})
+        result, lines = self.install(url, timeout=300)
+        self.assertEqual(result, 1)
+        self.assertIn("range 70001", lines)
+        self.assertIn("step 70001", lines)
+        self.assertIn("entries 70001", lines)
+
+
+class FileAnswers(EngineCase):
+    def test_error_pages_are_never_saved(self):
+        url = self.serve(b"bad.dll\r\nmissing.dll\r\ngood.dll\r\n", {
+            "bad.dll": {"status": 500, "body": b"<html>server error</html>"},
+            "good.dll": b"GOOD"})
+        with open(self.local("bad.dll"), "wb") as f:
+            f.write(b"OLD")
+        result, lines = self.install(url)
+        self.assertEqual(result, 0, "a failed file is not a complete install")
+        self.assertNotIn("shortcuts", lines)
+        with open(self.local("bad.dll"), "rb") as f:
+            self.assertEqual(f.read(), b"OLD")
+        self.assertFalse(os.path.exists(self.local("missing.dll")))
+        self.assertEqual(self.requested("bad.dll"), 5)
+        self.assertEqual(self.requested("missing.dll"), 5)
+        self.assertEqual(self.script(), self.file_line("good.dll") + b'del "%~f0"')
+        self.assertFalse([l for l in lines if l.startswith("error")], "no message for a status")
+
+    def test_body_without_length_is_written_whole(self):
+        data = os.urandom(200_000)
+        url = self.serve(b"nolen.bin\n", {"nolen.bin": {"body": data, "length": None}})
+        result, _ = self.install(url)
+        self.assertEqual(result, 1)
+        with open(self.local("nolen.bin"), "rb") as f:
+            self.assertEqual(f.read(), data)
+
+    def test_short_reset_stalled_and_negative_bodies_fail_and_leave_nothing(self):
+        data = os.urandom(600_000)
+        routes = {
+            "short.bin": {"body": data, "length": len(data) + 1000},
+            "reset.bin": {"body": data, "mode": "reset"},
+            "stall.bin": {"body": data, "mode": "stall", "seconds": 20},
+            "negative.bin": {"body": data, "length": -5},
+        }
+        url = self.serve(b"\n".join(n.encode() for n in routes) + b"\n", routes)
+        with open(self.local("short.bin"), "wb") as f:
+            f.write(b"KEEP")
+        started = time.time()
+        result, lines = self.install(url, "--timeout", 1000, timeout=200)
+        self.assertLess(time.time() - started, 150, "a stalled server must not hold the install")
+        self.assertEqual(result, 0)
+        with open(self.local("short.bin"), "rb") as f:
+            self.assertEqual(f.read(), b"KEEP", "an incomplete body never replaces a file")
+        for name in ("reset.bin", "stall.bin", "negative.bin"):
+            self.assertFalse(os.path.exists(self.local(name)), name)
+            self.assertEqual(self.requested(name), 5, name)
+        self.assertEqual(self.script(), b'del "%~f0"')
+        self.assertEqual(self.leftovers(), [])
+
+    def test_slow_chunks_still_arrive_whole(self):
+        data = os.urandom(100_000)
+        url = self.serve(b"slow.bin\n", {"slow.bin": {"body": data, "mode": "slow", "pieces": 6, "pause": 0.3}})
+        result, _ = self.install(url)
+        self.assertEqual(result, 1)
+        with open(self.local("slow.bin"), "rb") as f:
+            self.assertEqual(f.read(), data)
+
+    def test_existing_file_is_replaced_and_old_temporary_file_removed(self):
+        with open(self.local("a.dll"), "wb") as f:
+            f.write(b"old version")
+        with open(self.local("a.dll") + ".~qdl", "wb") as f:
+            f.write(b"left by a killed run")
+        url = self.serve(b"a.dll\n", {"a.dll": b"new version"})
+        result, _ = self.install(url)
+        self.assertEqual(result, 1)
+        with open(self.local("a.dll"), "rb") as f:
+            self.assertEqual(f.read(), b"new version")
+        self.assertEqual(self.leftovers(), [])
+
+    def test_file_in_use_is_not_replaced(self):
+        with open(self.local("busy.dll"), "wb") as f:
+            f.write(b"running")
+        holder = self.wine.start(harness.QDRIVER, ["hold", self.win_dir + "busy.dll", "30000"], name="hold")
+        try:
+            time.sleep(3)
+            url = self.serve(b"busy.dll\nfree.dll\n", {"busy.dll": b"new", "free.dll": b"F"})
+            result, _ = self.install(url)
+        finally:
+            harness.stop_process(holder)
+        self.assertEqual(result, 0)
+        with open(self.local("busy.dll"), "rb") as f:
+            self.assertEqual(f.read(), b"running")
+        self.assertEqual(self.script(), self.file_line("free.dll") + b'del "%~f0"')
+        self.assertEqual(self.leftovers(), [])
+
+    def test_percent_in_a_name_is_doubled_in_the_script(self):
+        url = self.serve(b"100%.dat\n", {"100%.dat": b"P"})
+        result, _ = self.install(url)
+        self.assertEqual(result, 1)
+        self.assertEqual(self.script(), b'del "' + gbk(self.win_dir) + b'100%%.dat"\r\ndel "%~f0"')
+
+
+class PathRefusals(EngineCase):
+    def test_lines_that_leave_the_folder_are_refused_without_a_request(self):
+        bad = ["..\\evil.dll", "a/../../evil.dll", "C:\\evil.dll", "\\evil.dll", "/evil.dll",
+               "ads.txt:stream", "pipe|x.dll", "con.txt", "x" * 250 + ".dll", "part.dll.~qdl"]
+        routes = {n: b"EVIL" for n in bad}
+        routes["ok.dll"] = b"OK"
+        url = self.serve(b"\r\n".join(n.encode() for n in bad) + b"\r\nok.dll\r\n", routes)
+        result, lines = self.install(url)
+        self.assertEqual(result, 0)
+        paths = [r["path"] for r in self.server.requests]
+        self.assertEqual(paths, [PREFIX + "list.txt", PREFIX + "ok.dll"])
+        self.assertFalse(os.path.exists(self.wine.host_path("C:\\evil.dll")))
+        self.assertFalse(os.path.exists(os.path.join(os.path.dirname(self.dir.rstrip("/")), "evil.dll")))
+        self.assertEqual(self.script(), self.file_line("ok.dll") + b'del "%~f0"')
+
+    def test_gbk_trail_bytes_are_not_separators(self):
+        name = GBK_DIR + "\\" + GBK_FILE
+        url = self.serve(gbk(name) + b"\r\n", {GBK_DIR + "\\" + GBK_FILE: b"GBK"})
+        self.server.routes = {PREFIX + "list.txt": {"body": gbk(name) + b"\r\n"}}
+        # The request carries the raw code-page bytes; answer whatever path arrives for the file.
+        original = self.server.answer
+
+        def answer(h):
+            if h.path != PREFIX + "list.txt":
+                h.send_response(200)
+                h.send_header("Content-Length", "3")
+                h.end_headers()
+                h.wfile.write(b"GBK")
+                return
+            original(h)
+        self.server.answer = answer
+        result, lines = self.install(url)
+        self.assertEqual(result, 1, lines)
+        with open(self.local(name), "rb") as f:
+            self.assertEqual(f.read(), b"GBK")
+
+
+class PauseAndStop(EngineCase):
+    def test_pause_holds_the_walk_between_lines(self):
+        names = ["p%d.dll" % i for i in range(3)]
+        url = self.serve(b"\n".join(n.encode() for n in names), {n: b"x" for n in names})
+        result, lines = self.install(url, "--pause-after", 1, "--pause-ms", 1500)
+        self.assertEqual(result, 1)
+        self.assertIn("pause 1500", lines)
+        times = {r["path"]: r["time"] for r in self.server.requests}
+        self.assertGreater(times[PREFIX + "p1.dll"] - times[PREFIX + "p0.dll"], 1.3, "held after line 1")
+        self.assertLess(times[PREFIX + "p2.dll"] - times[PREFIX + "p1.dll"], 1.0, "resumed with the next line")
+
+    def test_stop_ends_the_walk_without_shortcuts(self):
+        names = ["s%d.dll" % i for i in range(5)]
+        url = self.serve(b"\n".join(n.encode() for n in names), {n: b"x" for n in names})
+        result, lines = self.install(url, "--stop-after", 2)
+        self.assertEqual(result, 0)
+        self.assertNotIn("shortcuts", lines)
+        self.assertEqual(self.requested("s2.dll"), 0)
+        self.assertEqual(self.script(), self.file_line("s0.dll") + self.file_line("s1.dll") + b'del "%~f0"')
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

@@ -1,0 +1,186 @@
+"""The real installer under Wine and Xvfb: its window, its states, its worker and its orderly end."""
+import os
+import time
+import unittest
+
+import harness
+from installer_case import INSTALL_DIR, SELF_DELETE, InstallerCase
+
+
+def product():
+    return {
+        "Termview.exe": os.urandom(400_000),
+        "data\\skin.bmp": os.urandom(30_000),
+        "lib/a/b/c.dll": os.urandom(90_000),
+        "文档/说明.txt": "说明文字".encode("gbk"),
+    }
+
+
+class Resources(InstallerCase):
+    def test_main_template_and_texts_reach_the_program_exactly(self):
+        rc, text = self.wine.driver("template", self.exe_win, 102)
+        self.assertEqual(rc, 0)
+        lines = text.splitlines()
+        self.assertEqual(lines[0], "dialog style=90080040 exstyle=00040000 rect=0,0,390,198 items=10")
+        self.assertEqual(lines[1], "font 9 0 0 1 s" + "宋体".encode("gbk").hex())
+        items = {int(l.split()[1][3:]): l for l in lines[2:]}
+        self.assertEqual(list(items), [1001, 1014, 1002, 1015, 1016, 1017, 1018, 1019, 1020, 1003])
+        expected_styles = {1001: "50010000", 1014: "40000A0E", 1002: "40800000", 1015: "48010003",
+                           1016: "4002010B", 1017: "48018080", 1018: "50010000", 1019: "50010000",
+                           1020: "50010000", 1003: "50010000"}
+        for control_id, style in expected_styles.items():
+            self.assertIn("style=" + style, items[control_id])
+        self.assertIn("exstyle=00000020", items[1015])
+        self.assertIn("text=s" + "同意".encode("gbk").hex(), items[1015])
+        self.assertIn("text=s" + "用户许可协议".encode("gbk").hex(), items[1016])
+        self.assertIn("rect=166,133,145,29", items[1003])
+        rc, text = self.wine.driver("string", self.exe_win, 103)
+        self.assertEqual(text, "Windows 通信端口初始化失败。".encode("gbk").hex())
+
+
+class CompleteInstall(InstallerCase):
+    def test_install_from_nginx_places_every_file_and_finishes(self):
+        tree = product()
+        manifest = b"\r\n".join(n.encode("gbk") for n in tree) + b"\r\nbin\r\n"
+        nginx = self.nginx(tree, manifest)
+        os.makedirs(self.dir)
+        with open(self.local("list.txt"), "wb") as f:
+            f.write(b"stale manifest")
+
+        window = self.start_installer()
+        width, height = window[2] - window[0], window[3] - window[1]
+        self.assertLessEqual(abs(window[0] - (1024 - width) // 2), 1, "centred horizontally")
+        self.assertLessEqual(abs(window[1] - (768 - height) // 2), 1, "centred vertically")
+        self.assertTrue(self.visible(1001) and self.visible(1020) and self.visible(1018) and self.visible(1019))
+        for never in (1002, 1014, 1015, 1016, 1017, 1003):
+            self.assertFalse(self.visible(never), never)
+        self.shot("state-idle")
+
+        self.real_click(1001)
+        self.assertTrue(self.wait_visible(1003), "finish button shown at the end")
+        self.shot("state-finished")
+        self.assertFalse(self.visible(1001))
+        self.assertFalse(self.visible(1020))
+
+        for name, data in tree.items():
+            with open(self.local(name), "rb") as f:
+                self.assertEqual(f.read(), data, name)
+        self.assertFalse(os.path.exists(self.local("list.txt")))
+        script = self.script()
+        files = b"".join(self.file_line(n) for n in tree)
+        self.assertTrue(script.startswith(files), script)
+        self.assertTrue(script.endswith(b"\r\n" + SELF_DELETE))
+        log = nginx.access_log()
+        self.assertIn('"GET /Lineinstall_qmra/list.txt HTTP/1.0" 200', log)
+        self.assertIn('"QelmoraSetup"', log, "the user agent is the exe's base name")
+
+        self.wine.driver("click", 1003)
+        self.assertTrue(self.wait_exit(10), "the finish button closes the window")
+
+    def test_second_run_replaces_an_installed_product(self):
+        tree = product()
+        self.nginx(tree, b"\n".join(n.encode("gbk") for n in tree))
+        os.makedirs(os.path.join(self.dir, "data"))
+        with open(self.local("Termview.exe"), "wb") as f:
+            f.write(b"old exe")
+        with open(self.local("data\\skin.bmp"), "wb") as f:
+            f.write(b"old skin")
+        self.start_installer()
+        self.wine.driver("click", 1001)
+        self.assertTrue(self.wait_visible(1003))
+        for name, data in tree.items():
+            with open(self.local(name), "rb") as f:
+                self.assertEqual(f.read(), data, name)
+
+
+class UnsuccessfulEnds(InstallerCase):
+    def check_failed_end(self, shot_name):
+        self.start_installer()
+        self.wine.driver("click", 1001)
+        self.assertTrue(self.wait_visible(1003), "the finish button comes also after a failure")
+        self.shot(shot_name)
+        self.assertFalse(self.visible(1001))
+        self.assertEqual(self.script(), SELF_DELETE)
+        self.assertEqual(self.wine.driver("progress")[1], "progress 100 0", "the bar stays where it was")
+
+    def test_manifest_404_keeps_the_installing_look(self):
+        server = self.fault_server({})
+        self.check_failed_end("state-failed-404")
+        self.assertEqual([r["path"] for r in server.requests], ["/Lineinstall_qmra/list.txt"])
+
+    def test_unreachable_server(self):
+        self.check_failed_end("state-failed-unreachable")
+
+    def test_a_failed_file_is_not_a_success(self):
+        self.fault_server({"list.txt": {"body": b"ok.dll\r\nbroken.dll\r\n"}, "ok.dll": {"body": b"OK"},
+                           "broken.dll": {"status": 500, "body": b"error page"}})
+        self.start_installer()
+        self.wine.driver("click", 1001)
+        self.assertTrue(self.wait_visible(1003))
+        self.assertFalse(os.path.exists(self.local("broken.dll")))
+        self.assertEqual(self.script(), self.file_line("ok.dll") + SELF_DELETE, "no shortcut lines")
+        self.assertFalse(os.path.exists(os.path.join(self.wine.home, "Desktop", "Qelmora.lnk")))
+
+
+class Keyboard(InstallerCase):
+    def test_enter_does_nothing(self):
+        server = self.fault_server({"list.txt": {"body": b""}})
+        self.start_installer()
+        left, top, right, bottom = self.rect(0)
+        self.wine.xdotool("mousemove", left + 20, bottom - 20)
+        self.wine.xdotool("click", 1)
+        time.sleep(0.5)
+        self.key("Return")
+        time.sleep(1.5)
+        self.assertIsNone(self.proc.poll(), "Enter does not close the window")
+        self.assertEqual(server.requests, [], "Enter does not start the install")
+        self.assertTrue(self.visible(1001))
+
+    def test_escape_during_a_stalled_download_ends_in_order_within_two_seconds(self):
+        big = os.urandom(4 * 1024 * 1024)
+        self.fault_server({"list.txt": {"body": b"first.dll\r\nslow.bin\r\nnever.dll\r\n"},
+                           "first.dll": {"body": b"FIRST"},
+                           "slow.bin": {"body": big, "mode": "stall", "seconds": 25},
+                           "never.dll": {"body": b"N"}})
+        self.start_installer()
+        self.real_click(1001)
+        deadline = time.time() + 20
+        while time.time() < deadline and not os.path.exists(self.local("first.dll")):
+            time.sleep(0.1)
+        time.sleep(1.0)   # slow.bin is now in flight and stalled
+        self.shot("state-installing")
+        self.assertEqual(self.wine.driver("progress")[1], "progress 3 1")
+        self.assertEqual(len(self.leftovers()), 1, "the download goes to a temporary file")
+
+        pressed = time.time()
+        self.key("Escape")
+        self.assertTrue(self.wait_exit(10), "the program ends")
+        elapsed = time.time() - pressed
+        print("quit took %.2f s" % elapsed)
+        self.assertLess(elapsed, 2.0, "gone within two seconds of the quit")
+        self.assertEqual(self.script(), self.file_line("first.dll") + SELF_DELETE)
+        self.assertFalse(os.path.exists(self.local("slow.bin")))
+        self.assertFalse(os.path.exists(self.local("never.dll")))
+        self.assertEqual(self.leftovers(), [], "no half file stays")
+
+    def test_escape_between_lines_lets_the_worker_finish_the_script(self):
+        names = ["f%d.dll" % i for i in range(40)]
+        routes = {"list.txt": {"body": "\r\n".join(names).encode()}}
+        for name in names:
+            routes[name] = {"body": b"x" * 2000, "mode": "slow", "pieces": 2, "pause": 0.1}
+        self.fault_server(routes)
+        self.start_installer()
+        self.wine.driver("click", 1001)
+        time.sleep(2.0)
+        self.key("Escape")
+        self.assertTrue(self.wait_exit(10))
+        script = self.script()
+        self.assertTrue(script.endswith(SELF_DELETE))
+        placed = [n for n in names if os.path.exists(self.local(n))]
+        self.assertGreater(len(placed), 0)
+        self.assertLess(len(placed), len(names))
+        self.assertEqual(script, b"".join(self.file_line(n) for n in placed) + SELF_DELETE)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
