@@ -1,14 +1,22 @@
 // The lines of the uninstall script unload.bat, byte for byte.
 #include "shell/batch_lines.h"
 
+#include "engine/path_rules.h"
+
 const char kSelfDeleteLine[] = "del \"%~f0\"";
 
 std::string EscapeForBatch(const std::string& path)
 {
     std::string escaped;
     escaped.reserve(path.size());
-    for (char c : path) {
-        escaped.push_back(c);
+    for (size_t i = 0; i < path.size(); ++i) {
+        const char c = path[i];
+        if (IsLeadByte936(static_cast<unsigned char>(c)) && i + 1 < path.size()) {
+            escaped.push_back(c);
+            escaped.push_back(path[++i]);
+            continue;
+        }
+        escaped.push_back(c == '/' ? '\\' : c);
         if (c == '%')
             escaped.push_back('%');
     }

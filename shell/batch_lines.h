@@ -3,8 +3,9 @@
 
 #include <string>
 
-// cmd expands %NAME% even inside quotes; a path's own '%' is written as "%%" so that the line deletes
-// the file that was placed.
+// A path as a batch line must hold it for cmd to act on the file that was placed: cmd expands %NAME%
+// even inside quotes, so '%' is written as "%%"; and it reads "/x" as a switch even inside quotes,
+// so '/' is written as '\' (never the second byte of a two-byte character).
 std::string EscapeForBatch(const std::string& path);
 
 // del "<path>" CR LF

@@ -12,6 +12,7 @@
 //   qdriver lnk PATH                prints the fields of a shell link
 //   qdriver template EXE ID         dumps dialog template ID of EXE (texts as code-page-936 hex)
 //   qdriver string EXE ID           string resource ID of EXE as the A functions give it, in hex
+//   qdriver folders                 the user's Desktop and Programs folders, one a line
 //   qdriver hold PATH MS            keeps PATH open without sharing for MS milliseconds
 //
 // Exit code 0 on success, 1 on a time-out or a missing window.
@@ -249,6 +250,12 @@ int main(int argc, char** argv)
         rc = DumpTemplate(argv[2], static_cast<int>(arg2));
     } else if (cmd == "string" && argc > 3) {
         rc = DumpString(argv[2], static_cast<int>(arg2));
+    } else if (cmd == "folders") {
+        char desktop[MAX_PATH] = {}, programs[MAX_PATH] = {};
+        ::SHGetFolderPathA(nullptr, CSIDL_DESKTOP, nullptr, 0, desktop);
+        ::SHGetFolderPathA(nullptr, CSIDL_PROGRAMS, nullptr, 0, programs);
+        std::printf("desktop=%s\nprograms=%s\n", desktop, programs);
+        rc = 0;
     } else if (cmd == "hold" && argc > 3) {
         // Keeps a file open without sharing, as a running program keeps its exe.
         unique_file file(::CreateFileA(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));

@@ -10,7 +10,13 @@ TEST(BatchLines, FileLineQuotesThePathAndEndsInCrLf)
 {
     EXPECT_EQ(FileDeleteLine("C:\\Program Files\\Qelmora\\Termview.exe"),
               "del \"C:\\Program Files\\Qelmora\\Termview.exe\"\r\n");
-    EXPECT_EQ(FileDeleteLine("C:\\Q\\sub/a.dll"), "del \"C:\\Q\\sub/a.dll\"\r\n");
+}
+
+TEST(BatchLines, ForwardSlashesBecomeBackslashesSoCmdDoesNotReadASwitch)
+{
+    EXPECT_EQ(FileDeleteLine("C:\\Q\\sub/b.dll"), "del \"C:\\Q\\sub\\b.dll\"\r\n");
+    // The second byte of a two-byte character is never changed.
+    EXPECT_EQ(EscapeForBatch("C:\\\x81/x/y"), "C:\\\x81/x\\y");
 }
 
 TEST(BatchLines, PercentIsDoubledSoCmdDeletesThePlacedFile)

@@ -110,7 +110,7 @@ class InstallerCase(unittest.TestCase):
             return f.read()
 
     def file_line(self, relative):
-        return b'del "' + (INSTALL_DIR + relative).encode("gbk").replace(b"%", b"%%") + b'"\r\n'
+        return b'del "' + (INSTALL_DIR + relative).encode("gbk").replace(b"%", b"%%").replace(b"/", b"\\") + b'"\r\n'
 
     def leftovers(self):
         found = []
