@@ -24,6 +24,7 @@ constexpr UINT WM_APP_INSTALL_FINISHED = WM_APP + 1;
 // How long a closing window waits for the worker to stop between two lines before it finishes the
 // uninstall script itself. The whole quit stays well under two seconds.
 constexpr DWORD kStopGraceMs = 600;
+constexpr DWORD kWorkerExitWaitMs = 5000;
 
 void SetDwordOption(HINTERNET handle, DWORD option, DWORD value)
 {
@@ -73,7 +74,13 @@ CUpdateDlg::CUpdateDlg(CWnd* pParent)
     m_strInstallDir = kDefaultInstallDir;
 }
 
-CUpdateDlg::~CUpdateDlg() = default;
+CUpdateDlg::~CUpdateDlg()
+{
+    // A worker that has posted its result may still be returning; its objects live until it has.
+    // (An abandoned worker never gets here: the program ends before this window object goes.)
+    if (m_worker && !m_bWorkerAbandoned)
+        ::WaitForSingleObject(m_worker.get(), kWorkerExitWaitMs);
+}
 
 bool CUpdateDlg::OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {

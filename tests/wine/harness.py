@@ -211,7 +211,7 @@ class FaultServer:
     routes maps a request path to a dict: status (200), body (bytes), length ("auto", None for no
     Content-Length, or a number to announce), mode: "normal", "reset" (close mid-body with RST),
     "stall" (send half the body, then wait), "slow" (the body in pieces with pauses), "silent"
-    (accept, read the request, never answer).
+    (accept, read the request, never answer), "close" (read the request and close).
     """
 
     MAX_REQUESTS = 5000
@@ -254,6 +254,9 @@ class FaultServer:
         length = route.get("length", "auto")
         if mode == "silent":
             self._stop.wait(route.get("seconds", self.MAX_STALL))
+            return
+        if mode == "close":   # closes without answering
+            h.close_connection = True
             return
         h.send_response(status)
         if length == "auto":

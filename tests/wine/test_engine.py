@@ -233,6 +233,14 @@ class FileAnswers(EngineCase):
         self.assertEqual(self.script(), b'del "%~f0"')
         self.assertEqual(self.leftovers(), [])
 
+    def test_a_server_that_closes_without_answering_places_nothing(self):
+        url = self.serve(b"gone.dll\nok.dll\n", {"gone.dll": {"mode": "close"}, "ok.dll": b"OK"})
+        result, lines = self.install(url)
+        self.assertEqual(result, 0)
+        self.assertFalse(os.path.exists(self.local("gone.dll")))
+        self.assertEqual(self.requested("gone.dll"), 5)
+        self.assertEqual(self.script(), self.file_line("ok.dll") + b'del "%~f0"')
+
     def test_slow_chunks_still_arrive_whole(self):
         data = os.urandom(100_000)
         url = self.serve(b"slow.bin\n", {"slow.bin": {"body": data, "mode": "slow", "pieces": 6, "pause": 0.3}})
