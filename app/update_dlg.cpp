@@ -122,9 +122,16 @@ BOOL CUpdateDlg::OnInitDialog()
         CSingleLock lock(m_csPaint);
         m_bmpBackground.reset(::LoadBitmapA(CWinApp::Current()->m_hInstance, MAKEINTRESOURCEA(IDB_BG_IDLE)));
     }
+    m_btnInstall.LoadStateBitmaps(IDB_INSTALL_NORMAL, IDB_INSTALL_HOVER, IDB_INSTALL_PRESSED, IDB_INSTALL_PRESSED);
     m_fontLink.reset(::CreateFontA(-13, 0, 0, 0, FW_NORMAL, 0, 1, 0, GB2312_CHARSET, 0, 0, 0, 66, "宋体_GB2312"));
     m_staticAgreement.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_fontLink.get()), TRUE);
     m_fontProgress.reset(::CreateFontA(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 66, "宋体_GB2312"));
+    m_btnAgreement.LoadStateBitmaps(IDB_AGREEMENT_NORMAL, IDB_AGREEMENT_HOVER, IDB_AGREEMENT_PRESSED,
+                                    IDB_AGREEMENT_MISSING);
+    m_btnMinimize.LoadStateBitmaps(IDB_MINIMIZE_NORMAL, IDB_MINIMIZE_HOVER, IDB_MINIMIZE_PRESSED, IDB_MINIMIZE_PRESSED);
+    m_btnClose.LoadStateBitmaps(IDB_CLOSE_NORMAL, IDB_CLOSE_HOVER, IDB_CLOSE_PRESSED, IDB_CLOSE_PRESSED);
+    m_btnPath.LoadStateBitmaps(IDB_PATH_NORMAL, IDB_PATH_HOVER, IDB_PATH_PRESSED, IDB_PATH_PRESSED);
+    m_btnFinish.LoadStateBitmaps(IDB_FINISH_NORMAL, IDB_FINISH_HOVER, IDB_FINISH_PRESSED, IDB_FINISH_PRESSED);
     m_btnFinish.ShowWindow(SW_HIDE);
     return TRUE;
 }

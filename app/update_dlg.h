@@ -15,6 +15,7 @@
 #include "platform/handles.h"
 #include "platform/message_map.h"
 #include "shell/uninstall_script.h"
+#include "ui/skin_btn.h"
 
 class CUpdateDlg : public CDialog, private IInstallHost {
 public:
@@ -41,7 +42,7 @@ public:
     CInstallEngine m_engine;             // holds m_listEntries
     CStatic m_picture;
     CProgressCtrl m_progress;
-    CButton m_btnInstall;
+    CSkinBtn m_btnInstall;
     unique_hbitmap m_bmpBackground;
     CStatic m_staticAgreement;
     BOOL m_bAgree = FALSE;
@@ -49,11 +50,11 @@ public:
     unique_hfont m_fontProgress;
     int m_nInstallState = 0;
     std::atomic<int> m_nQuitRequest{0};
-    CButton m_btnMinimize;
-    CButton m_btnClose;
-    CButton m_btnAgreement;
-    CButton m_btnPath;
-    CButton m_btnFinish;
+    CSkinBtn m_btnMinimize;
+    CSkinBtn m_btnClose;
+    CSkinBtn m_btnAgreement;
+    CSkinBtn m_btnPath;
+    CSkinBtn m_btnFinish;
 
 protected:
     BOOL OnInitDialog() override;

@@ -67,6 +67,99 @@ def backgrounds():
     save(finished, "bg_finished.bmp")
 
 
+def shade(colour, amount):
+    return tuple(max(0, min(255, int(c + amount))) for c in colour)
+
+
+def bar_button(size, label, base, text, arrow=True):
+    """Rounded bar in three shades: normal, hover (lighter), pressed (darker, text shifted)."""
+    w, h = size
+    looks = []
+    for look, amount in (("normal", 0), ("hover", 22), ("pressed", -28)):
+        img = field(size)
+        d = ImageDraw.Draw(img)
+        top, bottom = shade(base, amount + 18), shade(base, amount - 18)
+        for y in range(2, h - 2):
+            t = (y - 2) / max(1, h - 5)
+            c = tuple(int(top[i] * (1 - t) + bottom[i] * t) for i in range(3))
+            d.line([(3, y), (w - 4, y)], fill=c)
+        d.rounded_rectangle([1, 1, w - 2, h - 2], radius=h // 2 - 1, outline=shade(base, -60), width=2)
+        dx = 1 if look == "pressed" else 0
+        cx = w // 2 - (12 if arrow else 0)
+        d.text((cx + dx, h // 2 + dx), label, font=font(max(10, h // 2)), fill=text, anchor="mm")
+        if arrow:
+            r = h // 3
+            ax, ay = w - r - 12 + dx, h // 2 + dx
+            d.ellipse([ax - r, ay - r, ax + r, ay + r], fill=(236, 110, 20))
+            d.polygon([(ax - r // 2, ay - r // 2), (ax + r // 2 + 1, ay), (ax - r // 2, ay + r // 2)],
+                      fill="white")
+        looks.append(img)
+    return looks
+
+
+def small_icon(kind, look):
+    img = Image.new("RGB", (13, 13), FIELD)
+    d = ImageDraw.Draw(img)
+    colour = {"normal": (232, 120, 24), "hover": (248, 150, 40), "pressed": (190, 80, 10)}[look]
+    if kind == "minimize":
+        d.rectangle([2, 8, 10, 10], fill=colour)
+    else:
+        d.line([(2, 2), (10, 10)], fill=colour, width=2)
+        d.line([(10, 2), (2, 10)], fill=colour, width=2)
+    return img
+
+
+def buttons():
+    for ids, label in ((("install_normal", "install_hover", "install_pressed"), "快速安装"),
+                       (("finish_normal", "finish_hover", "finish_pressed"), "立即体验")):
+        for name, img in zip(ids, bar_button((215, 40), label, (255, 204, 64), (120, 50, 0))):
+            save(img, name + ".bmp")
+
+    for look, text in (("normal", (90, 60, 20)), ("hover", (150, 40, 20)), ("pressed", (200, 20, 20))):
+        img = field((107, 24))
+        d = ImageDraw.Draw(img)
+        d.rounded_rectangle([1, 0, 105, 30], radius=7, fill=shade(FIELD, -10 if look != "hover" else 6),
+                            outline=(214, 160, 70))
+        d.text((44, 12), "自定义安装", font=font(12), fill=text, anchor="mm")
+        d.polygon([(88, 9), (98, 9), (93, 15)], fill=text)
+        save(img, "path_%s.bmp" % look)
+
+    for look, text, back in (("normal", (110, 110, 110), FIELD), ("hover", (200, 20, 20), FIELD),
+                             ("pressed", (255, 255, 255), (196, 30, 24))):
+        img = Image.new("RGB", (78, 15), back)
+        d = ImageDraw.Draw(img)
+        d.text((39, 7), "用户许可协议", font=font(11), fill=text, anchor="mm")
+        d.line([(4, 13), (73, 13)], fill=text)
+        save(img, "agreement_%s.bmp" % look)
+
+    for look in ("normal", "hover", "pressed"):
+        save(small_icon("minimize", look), "minimize_%s.bmp" % look)
+        save(small_icon("close", look), "close_%s.bmp" % look)
+        img = Image.new("RGB", (22, 24), (255, 255, 255) if look != "pressed" else (222, 222, 222))
+        d = ImageDraw.Draw(img)
+        d.rectangle([0, 0, 21, 23], outline=(170, 170, 170))
+        grey = (120, 120, 120) if look != "hover" else (80, 80, 80)
+        d.line([(9, 7), (13, 12), (9, 17)], fill=grey, width=2)
+        save(img, "browse_%s.bmp" % look)
+
+    for name, label, base, text in (("continue", "继续安装", (246, 150, 40), (255, 255, 255)),
+                                    ("quit", "取消安装", (252, 236, 170), (120, 60, 10))):
+        for look, img in zip(("normal", "hover", "pressed"),
+                             bar_button((73, 24), label, base, text, arrow=False)):
+            save(img, "%s_%s.bmp" % (name, look))
+
+
+def notice():
+    img = Image.new("RGB", (302, 187), (255, 248, 214))
+    d = ImageDraw.Draw(img)
+    d.rectangle([0, 0, 301, 186], outline=(176, 104, 40), width=3)
+    d.rectangle([3, 3, 298, 30], fill=(252, 232, 168))
+    d.text((151, 17), "系统提示", font=font(15), fill=(170, 20, 16), anchor="mm")
+    d.text((151, 66), "系统正在安装中，", font=font(14), fill="black", anchor="mm")
+    d.text((151, 90), "您确定要退出安装吗？", font=font(14), fill="black", anchor="mm")
+    save(img, "notice.bmp")
+
+
 def icon():
     img = Image.new("RGBA", (48, 48), (0, 0, 0, 0))
     d = ImageDraw.Draw(img)
@@ -78,6 +171,8 @@ def icon():
 def main():
     os.makedirs(OUT, exist_ok=True)
     backgrounds()
+    buttons()
+    notice()
     icon()
     return 0
 

@@ -16,6 +16,8 @@ have xdotool                || need+=(xdotool)
 have xwd                    || need+=(x11-apps)
 pkg_installed imagemagick   || need+=(imagemagick)
 pkg_installed fonts-wqy-zenhei || need+=(fonts-wqy-zenhei)
+# A Song face with SimSun's metrics, so dialog units come out under Wine as on a Chinese Windows.
+pkg_installed fonts-arphic-gbsn00lp || need+=(fonts-arphic-gbsn00lp)
 pkg_installed locales       || need+=(locales)
 pkg_installed libgtest-dev  || need+=(libgtest-dev googletest)
 pkg_installed python3-pil   || need+=(python3-pil)

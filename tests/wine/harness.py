@@ -73,6 +73,11 @@ class Wine:
             # confirm it. Unmanaged windows behave as on Windows.
             self.run_raw(["wine", "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed",
                           "/d", "N", "/f"], timeout=60)
+            # The dialogs' font 宋体 (SimSun) is not in Wine: stand in a Song face of the same metrics,
+            # so the windows get the sizes they have on a Chinese Windows.
+            for face in ("宋体", "SimSun"):
+                self.run_raw(["wine", "reg", "add", "HKCU\\Software\\Wine\\Fonts\\Replacements", "/v", face,
+                              "/d", "AR PL SungtiL GB", "/f"], timeout=60)
         self.run_raw(["wineserver", "-w"], timeout=60)
 
     # Wine's output goes to files, never pipes: the wineserver it starts would hold a pipe open.

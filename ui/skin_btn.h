@@ -1,0 +1,53 @@
+// The bitmap-skinned push button used by every window of the installer.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/controls.h"
+#include "platform/handles.h"
+#include "platform/message_map.h"
+#include "ui/skin_button_rules.h"
+
+// Draws one of three bitmaps (normal, hover, pressed) over a snapshot of what the parent painted under
+// it, tracks hover with a 10 ms poll, and otherwise behaves as a push button.
+class CSkinBtn : public CButton {
+public:
+    CSkinBtn();
+    ~CSkinBtn() override;
+
+    // Loads the looks from the application's resources; the fourth id is accepted and not loaded,
+    // the disabled look is the normal bitmap. A second call replaces the bitmaps of the first.
+    void LoadStateBitmaps(UINT normalId, UINT hoverId, UINT pressedId, UINT fourthId);
+
+    void DrawItem(LPDRAWITEMSTRUCT pDis) override;
+
+protected:
+    void PreSubclassWindow() override;
+    bool OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    friend struct SkinBtnMessages;
+
+    LRESULT OnMouseMove();
+    LRESULT OnTimer(UINT_PTR id);
+    LRESULT OnEraseBkgnd(HDC dc);
+    LRESULT OnSetCursor() { return TRUE; }
+    LRESULT OnEnable(bool enable);
+
+    bool CursorInside() const;
+    void Render();
+
+    unique_hbitmap m_bmpNormal;
+    unique_hbitmap m_bmpHover;
+    unique_hbitmap m_bmpPressed;
+    unique_hbitmap m_bmpDisabled;
+    SkinButtonRules m_rules;          // state, hover flag, enabled flag
+    COLORREF m_crNormalText = RGB(0, 0, 0);
+    COLORREF m_crPressedText = RGB(255, 255, 255);
+    unique_hfont m_font;
+    bool m_bBackgroundCaptured = false;
+    POINT m_ptText = {21, 0};
+    unique_memory_dc m_dcBackground;
+    unique_hbitmap m_bmpSnapshot;     // selected into m_dcBackground for the button's life
+    HGDIOBJ m_hOldSnapshotBitmap = nullptr;
+};

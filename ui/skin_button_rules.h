@@ -1,0 +1,42 @@
+// The skin button's look rules: which of its looks to draw after each event, and how to draw it.
+#pragma once
+
+// Looks, and the bitmap slots that hold them.
+enum SkinLook { kLookNormal = 0, kLookHover = 1, kLookPressed = 2, kLookDisabled = 3 };
+
+// The caption colour a look uses: the button's normal or pressed colour, or none set (the new DC's
+// default, black).
+enum class CaptionColour { Normal, Unset, Pressed };
+CaptionColour CaptionColourFor(int look);
+
+// A bitmap larger than the button on either axis is stretched into it whole; otherwise it is copied
+// unscaled to the top-left corner.
+bool NeedsStretch(int bitmapWidth, int bitmapHeight, int clientWidth, int clientHeight);
+
+// Events in, state and drawing out; the Windows side feeds it and does what it answers.
+class SkinButtonRules {
+public:
+    // WM_DRAWITEM: the look to render now.
+    int OnDrawItem(bool focus, bool selected, bool disabled);
+
+    enum class MoveAction {
+        PassOn,              // nothing to do here, the button's own handling runs
+        StartTimer,          // hover begins with the cursor outside (captured): poll, draw nothing
+        RenderStartTimer,    // hover begins over the button: draw the hover look, poll, pass on
+    };
+    MoveAction OnMouseMove(bool cursorInside);
+
+    // Tick of the hover poll (timer 1): true when hover ends now (stop the timer, draw the normal look).
+    bool OnHoverTimer(bool cursorInside);
+
+    void OnEnable(bool enable) { m_bEnabled = enable; }
+
+    int State() const { return m_nState; }
+    bool Hover() const { return m_bHover; }
+    bool Enabled() const { return m_bEnabled; }
+
+private:
+    int m_nState = kLookNormal;
+    bool m_bHover = false;
+    bool m_bEnabled = true;
+};
