@@ -9,6 +9,7 @@
 #include "platform/app.h"
 #include "qelmora_config.h"
 #include "res/resource.h"
+#include "ui/dialog_info.h"
 
 namespace {
 
@@ -291,8 +292,17 @@ void CUpdateDlg::OnMinimize()
 
 void CUpdateDlg::OnClose()
 {
-    if (m_nInstallState == 1)
-        StopInstallForClose();
+    m_nQuitRequest = 1;   // the walk waits before its next line while the user is asked
+    if (m_nInstallState != 1) {
+        CDialog::OnOK();
+        return;
+    }
+    CDialogInfo notice;
+    if (notice.DoModal() != IDCANCEL) {
+        m_nQuitRequest = 0;
+        return;
+    }
+    StopInstallForClose();   // sets the stop request and gives the walk its moment to see it
     CDialog::OnOK();
 }
 

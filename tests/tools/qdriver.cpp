@@ -9,6 +9,9 @@
 //   qdriver click ID                clicks control ID (posted, so a modal answer does not block us)
 //   qdriver progress                prints "progress UPPER POS"
 //   qdriver wait-dialog MS          a second top-level dialog of the installer is up: its rectangle
+//   qdriver iconic                  prints 1 when the main window is minimised
+//   qdriver dialog-click ID         clicks control ID of that second dialog
+//   qdriver pixel X Y               the screen pixel at X, Y as Windows sees it (0x00BBGGRR)
 //   qdriver lnk PATH                prints the fields of a shell link
 //   qdriver template EXE ID         dumps dialog template ID of EXE (texts as code-page-936 hex)
 //   qdriver string EXE ID           string resource ID of EXE as the A functions give it, in hex
@@ -244,7 +247,12 @@ int main(int argc, char** argv)
     const long arg2 = argc > 3 ? std::strtol(argv[3], nullptr, 10) : 0;
     int rc = 1;
 
-    if (cmd == "lnk" && argc > 2) {
+    if (cmd == "pixel" && argc > 3) {
+        HDC screen = ::GetDC(nullptr);
+        std::printf("pixel %06lX\n", static_cast<unsigned long>(::GetPixel(screen, static_cast<int>(arg), static_cast<int>(arg2))));
+        ::ReleaseDC(nullptr, screen);
+        rc = 0;
+    } else if (cmd == "lnk" && argc > 2) {
         rc = PrintLink(argv[2]);
     } else if (cmd == "template" && argc > 3) {
         rc = DumpTemplate(argv[2], static_cast<int>(arg2));
@@ -288,6 +296,12 @@ int main(int argc, char** argv)
             std::printf("progress %ld %ld\n", static_cast<long>(::SendMessageA(bar, PBM_GETRANGE, FALSE, 0)),
                         static_cast<long>(::SendMessageA(bar, PBM_GETPOS, 0, 0)));
             rc = 0;
+        } else if (cmd == "iconic") {
+            std::printf("%d\n", ::IsIconic(main) ? 1 : 0);
+            rc = 0;
+        } else if (cmd == "dialog-click") {
+            HWND other = FindOtherDialog(main);
+            rc = other && ::PostMessageA(::GetDlgItem(other, static_cast<int>(arg)), BM_CLICK, 0, 0) ? 0 : 1;
         } else if (cmd == "wait-dialog") {
             HWND other = nullptr;
             if (WaitFor(static_cast<DWORD>(arg), [&] { other = FindOtherDialog(main); return other != nullptr; })) {

@@ -1,0 +1,88 @@
+"""The window's buttons: close with and without the notice, continue and cancel, minimise."""
+import os
+import time
+import unittest
+
+from installer_case import SELF_DELETE, InstallerCase
+
+NAMES = ["f%02d.dll" % i for i in range(30)]
+
+
+class Buttons(InstallerCase):
+    module = "buttons"
+
+    def slow_product(self):
+        routes = {"list.txt": {"body": "\r\n".join(NAMES).encode()}}
+        for name in NAMES:
+            routes[name] = {"body": b"x" * 4000, "mode": "slow", "pieces": 2, "pause": 0.15}
+        return self.fault_server(routes)
+
+    def fetched(self, server):
+        return sum(1 for r in server.requests if r["path"].endswith(".dll"))
+
+    def test_close_before_the_install_asks_nothing(self):
+        server = self.fault_server({})
+        self.start_installer()
+        self.real_click(1019)
+        self.assertTrue(self.wait_exit(10))
+        self.assertEqual(server.requests, [])
+
+    def test_notice_pauses_continue_resumes_cancel_ends_in_order(self):
+        server = self.slow_product()
+        window = self.start_installer()
+        self.wine.driver("click", 1001)
+        time.sleep(1.5)
+
+        self.real_click(1019)
+        rc, text = self.wine.driver("wait-dialog", 10000)
+        self.assertEqual(rc, 0, "the notice comes up")
+        left, top, right, bottom = [int(v) for v in text.split()[1:5]]
+        self.assertEqual((right - left, bottom - top), (302, 187), "the notice takes its picture's size")
+        centre = ((window[0] + window[2]) // 2, (window[1] + window[3]) // 2)
+        self.assertLessEqual(abs((left + right) // 2 - centre[0]), 1)
+        self.assertLessEqual(abs((top + bottom) // 2 - centre[1]), 1)
+        time.sleep(1.0)
+        self.shot("notice")
+        # The notice's picture as Windows sees the screen: its title band and its panel.
+        self.assertEqual(self.wine.driver("pixel", left + 150, top + 17)[1], "pixel A8E8FC")
+        self.assertEqual(self.wine.driver("pixel", left + 5, top + 100)[1], "pixel D6F8FF")
+
+        time.sleep(0.8)   # the file in flight may finish; no further line starts
+        held = self.fetched(server)
+        time.sleep(1.5)
+        self.assertEqual(self.fetched(server), held, "the walk waits while the notice is up")
+
+        self.assertEqual(self.wine.driver("dialog-click", 1001)[0], 0)
+        time.sleep(1.5)
+        self.assertGreater(self.fetched(server), held, "continue resumes the walk")
+        self.assertIsNone(self.proc.poll())
+
+        self.real_click(1019)
+        self.assertEqual(self.wine.driver("wait-dialog", 10000)[0], 0)
+        self.assertEqual(self.wine.driver("dialog-click", 1019)[0], 0)
+        self.assertTrue(self.wait_exit(10), "cancel ends the program")
+
+        placed = [n for n in NAMES if os.path.exists(self.local(n))]
+        self.assertGreater(len(placed), 0)
+        self.assertLess(len(placed), len(NAMES))
+        self.assertEqual(self.script(), b"".join(self.file_line(n) for n in placed) + SELF_DELETE)
+        self.assertFalse(os.path.exists(os.path.join(self.wine.home, "Desktop", "Qelmora.lnk")))
+        self.assertEqual(self.leftovers(), [])
+
+    def test_minimise_and_the_never_visible_controls(self):
+        self.fault_server({"list.txt": {"body": b""}})
+        self.start_installer()
+        self.real_click(1018)
+        time.sleep(1.0)
+        self.assertEqual(self.wine.driver("iconic")[1], "1")
+        self.wine.run_raw(["wineserver", "-k"], timeout=30)
+        self.proc.wait(10)
+        self.start_installer()
+        self.wine.driver("click", 1001)
+        self.assertTrue(self.wait_visible(1003))
+        for never in (1002, 1014, 1015, 1016, 1017, 1001, 1020):
+            self.assertFalse(self.visible(never), never)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

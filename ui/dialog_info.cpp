@@ -1,0 +1,69 @@
+// The quit confirmation: a borderless picture with continue (IDOK) and cancel-installation (IDCANCEL).
+#include "ui/dialog_info.h"
+
+#include "platform/app.h"
+#include "res/resource.h"
+
+struct DialogInfoMessages {
+    using Map = MessageMap<CDialogInfo>;
+    static const Map::Message kMessages[];
+    static const Map::Command kCommands[];
+    static const Map kMap;
+};
+
+const DialogInfoMessages::Map::Message DialogInfoMessages::kMessages[] = {
+    {WM_PAINT, [](CDialogInfo& d, WPARAM, LPARAM) -> LRESULT { d.OnPaint(); return 0; }},
+};
+
+const DialogInfoMessages::Map::Command DialogInfoMessages::kCommands[] = {
+    {IDC_BTN_CLOSE, BN_CLICKED, &CDialogInfo::OnQuit},
+    {IDC_BTN_INSTALL, BN_CLICKED, &CDialogInfo::OnContinue},
+};
+
+const DialogInfoMessages::Map DialogInfoMessages::kMap = {
+    kMessages, sizeof kMessages / sizeof kMessages[0], kCommands, sizeof kCommands / sizeof kCommands[0]};
+
+CDialogInfo::CDialogInfo(CWnd* pParent) : CDialog(IDD_DIALOG_INFO, pParent) {}
+
+bool CDialogInfo::OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    return DialogInfoMessages::kMap.Dispatch(*this, msg, wParam, lParam, result);
+}
+
+void CDialogInfo::DoDataExchange(CDataExchange* pDX)
+{
+    DDX_Control(pDX, IDC_BTN_INSTALL, m_btnContinue);
+    DDX_Control(pDX, IDC_BTN_CLOSE, m_btnQuit);
+}
+
+BOOL CDialogInfo::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    m_bmpBackground.reset(::LoadBitmapA(CWinApp::Current()->m_hInstance, MAKEINTRESOURCEA(IDB_NOTICE)));
+    m_btnContinue.LoadStateBitmaps(IDB_CONTINUE_NORMAL, IDB_CONTINUE_HOVER, IDB_CONTINUE_PRESSED,
+                                   IDB_CONTINUE_PRESSED);
+    m_btnQuit.LoadStateBitmaps(IDB_QUIT_NORMAL, IDB_QUIT_HOVER, IDB_QUIT_PRESSED, IDB_QUIT_PRESSED);
+
+    // The window takes the picture's size; its top-left stays, so it is then centred over its owner.
+    BITMAP picture = {};
+    ::GetObjectA(m_bmpBackground.get(), sizeof picture, &picture);
+    RECT rc;
+    GetWindowRect(&rc);
+    MoveWindow(rc.left, rc.top, picture.bmWidth, picture.bmHeight, TRUE);
+    return TRUE;
+}
+
+void CDialogInfo::OnPaint()
+{
+    paint_dc paint(m_hWnd);
+    RECT client;
+    GetClientRect(&client);
+    const int width = client.right - client.left;
+    const int height = client.bottom - client.top;
+    unique_memory_dc memory(::CreateCompatibleDC(paint.get()));
+    unique_hbitmap frame(::CreateCompatibleBitmap(paint.get(), width, height));
+    select_guard selectFrame(memory.get(), frame.get());
+    unique_hbrush pattern(::CreatePatternBrush(m_bmpBackground.get()));
+    ::FillRect(memory.get(), &client, pattern.get());
+    ::BitBlt(paint.get(), client.left, client.top, width, height, memory.get(), 0, 0, SRCCOPY);
+}
