@@ -54,7 +54,9 @@ const UpdateDlgMessages::Map::Message UpdateDlgMessages::kMessages[] = {
 const UpdateDlgMessages::Map::Command UpdateDlgMessages::kCommands[] = {
     {IDC_BTN_INSTALL, BN_CLICKED, &CUpdateDlg::OnInstall},
     {IDC_PICTURE, STN_CLICKED, &CUpdateDlg::OnPictureClicked},
-    {IDC_BTN_FINISH, BN_CLICKED, &CUpdateDlg::OnFinish},
+    {IDC_BTN_FINISH, BN_CLICKED, &CUpdateDlg::SendInstallReport},
+    {IDC_CHECK_AGREE, BN_CLICKED, &CUpdateDlg::OnAgree},
+    {IDC_BTN_AGREEMENT, BN_CLICKED, &CUpdateDlg::OnAgreement},
     {IDC_BTN_MINIMIZE, BN_CLICKED, &CUpdateDlg::OnMinimize},
     {IDC_BTN_CLOSE, BN_CLICKED, &CUpdateDlg::OnClose},
 };
@@ -278,16 +280,6 @@ void CUpdateDlg::StopInstallForClose()
     ::DeleteFileA((m_strInstallDir + "//list.txt").c_str());
     m_fileUninstall.Seal();
     m_bWorkerAbandoned = true;
-}
-
-void CUpdateDlg::OnFinish()
-{
-    CDialog::OnOK();
-}
-
-void CUpdateDlg::OnMinimize()
-{
-    ShowWindow(SW_MINIMIZE);
 }
 
 void CUpdateDlg::OnClose()

@@ -76,7 +76,9 @@ private:
 
     // Window buttons
     void OnPictureClicked() {}
-    void OnFinish();
+    void SendInstallReport();
+    void OnAgreement();
+    void OnAgree();
     void OnMinimize();
     void OnClose();
 

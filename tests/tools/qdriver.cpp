@@ -11,6 +11,7 @@
 //   qdriver wait-dialog MS          a second top-level dialog of the installer is up: its rectangle
 //   qdriver iconic                  prints 1 when the main window is minimised
 //   qdriver dialog-click ID         clicks control ID of that second dialog
+//   qdriver computername            GetComputerNameA
 //   qdriver pixel X Y               the screen pixel at X, Y as Windows sees it (0x00BBGGRR)
 //   qdriver lnk PATH                prints the fields of a shell link
 //   qdriver template EXE ID         dumps dialog template ID of EXE (texts as code-page-936 hex)
@@ -247,7 +248,13 @@ int main(int argc, char** argv)
     const long arg2 = argc > 3 ? std::strtol(argv[3], nullptr, 10) : 0;
     int rc = 1;
 
-    if (cmd == "pixel" && argc > 3) {
+    if (cmd == "computername") {
+        char name[MAX_PATH] = {};
+        DWORD size = sizeof name;
+        ::GetComputerNameA(name, &size);
+        std::printf("%s\n", name);
+        rc = 0;
+    } else if (cmd == "pixel" && argc > 3) {
         HDC screen = ::GetDC(nullptr);
         std::printf("pixel %06lX\n", static_cast<unsigned long>(::GetPixel(screen, static_cast<int>(arg), static_cast<int>(arg2))));
         ::ReleaseDC(nullptr, screen);

@@ -3,6 +3,8 @@ import os
 import time
 import unittest
 
+import harness
+from harness import FaultServer
 from installer_case import SELF_DELETE, InstallerCase
 
 NAMES = ["f%02d.dll" % i for i in range(30)]
@@ -68,6 +70,27 @@ class Buttons(InstallerCase):
         self.assertEqual(self.script(), b"".join(self.file_line(n) for n in placed) + SELF_DELETE)
         self.assertFalse(os.path.exists(os.path.join(self.wine.home, "Desktop", "Qelmora.lnk")))
         self.assertEqual(self.leftovers(), [])
+
+    def test_finish_opens_the_report_address_and_closes(self):
+        browser = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fake_browser.py")
+        self.wine.env["QELMORA_BROWSER_LOG"] = os.path.join(self.wine.base, "browser.log")
+        self.wine.run_raw(["wine", "reg", "add", "HKCU\\Software\\Wine\\WineBrowser", "/v", "Browsers",
+                           "/d", browser, "/f"], timeout=60)
+        report = FaultServer(port=harness.REPORT_PORT)
+        self.servers.append(report)
+        self.fault_server({"list.txt": {"body": b"a.dll\r\n"}, "a.dll": {"body": b"A"}})
+        name = self.wine.driver("computername")[1]
+        self.start_installer()
+        self.wine.driver("click", 1001)
+        self.assertTrue(self.wait_visible(1003))
+        self.real_click(1003)
+        self.assertTrue(self.wait_exit(10), "the window closes after the report")
+        deadline = time.time() + 20
+        while time.time() < deadline and not report.requests:
+            time.sleep(0.1)
+        self.assertEqual([r["line"] for r in report.requests],
+                         ["GET /other/install.aspx?usermac=[%s]&agent=20&prd=702&type=204 HTTP/1.1" % name])
+        print("report request line:", report.requests[0]["line"])
 
     def test_minimise_and_the_never_visible_controls(self):
         self.fault_server({"list.txt": {"body": b""}})
