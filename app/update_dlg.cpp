@@ -47,6 +47,7 @@ const UpdateDlgMessages::Map::Message UpdateDlgMessages::kMessages[] = {
          return reinterpret_cast<LRESULT>(d.OnQueryDragIcon()); }},
     {WM_NCHITTEST, [](CUpdateDlg& d, WPARAM, LPARAM lp) -> LRESULT {
          return d.OnNcHitTest(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}); }},
+    {WM_MOVE, [](CUpdateDlg& d, WPARAM, LPARAM) { return d.OnMove(); }},
     {WM_APP_INSTALL_FINISHED, [](CUpdateDlg& d, WPARAM wp, LPARAM) -> LRESULT {
          return d.OnInstallFinished(static_cast<int>(wp)); }},
 };
@@ -59,6 +60,7 @@ const UpdateDlgMessages::Map::Command UpdateDlgMessages::kCommands[] = {
     {IDC_BTN_AGREEMENT, BN_CLICKED, &CUpdateDlg::OnAgreement},
     {IDC_BTN_MINIMIZE, BN_CLICKED, &CUpdateDlg::OnMinimize},
     {IDC_BTN_CLOSE, BN_CLICKED, &CUpdateDlg::OnClose},
+    {IDC_BTN_PATH, BN_CLICKED, &CUpdateDlg::OnPathOption},
 };
 
 const UpdateDlgMessages::Map UpdateDlgMessages::kMap = {
@@ -136,6 +138,10 @@ BOOL CUpdateDlg::OnInitDialog()
     m_btnPath.LoadStateBitmaps(IDB_PATH_NORMAL, IDB_PATH_HOVER, IDB_PATH_PRESSED, IDB_PATH_PRESSED);
     m_btnFinish.LoadStateBitmaps(IDB_FINISH_NORMAL, IDB_FINISH_HOVER, IDB_FINISH_PRESSED, IDB_FINISH_PRESSED);
     m_btnFinish.ShowWindow(SW_HIDE);
+
+    // The chooser hangs under this window; owned by it, it stays above it and goes with it.
+    GetWindowRect(&m_dlgPath.m_rcOwner);
+    m_dlgPath.Create(this);
     return TRUE;
 }
 
@@ -180,6 +186,8 @@ void CUpdateDlg::OnInstall()
 
 void CUpdateDlg::EnterInstallingState()
 {
+    if (!m_dlgPath.m_strPath.empty())
+        m_strInstallDir = m_dlgPath.m_strPath;
     // A folder without a final separator would make "D:\Appsa.dll" of the line a.dll; an empty or
     // relative one would install wherever the current directory happens to be.
     m_strInstallDir = NormalizeInstallDir(m_strInstallDir, kDefaultInstallDir);
@@ -273,6 +281,7 @@ void CUpdateDlg::StopInstallForClose()
         return;
     m_nQuitRequest = 2;
     ShowWindow(SW_HIDE);
+    m_dlgPath.ShowWindow(SW_HIDE);
     if (WaitForWorker(kStopGraceMs))
         return;
     // Still inside a download that WinINet may hold for a long time: nothing more may be placed,

@@ -14,6 +14,7 @@
 #include "platform/dialog.h"
 #include "platform/handles.h"
 #include "platform/message_map.h"
+#include "shell/dialog_path.h"
 #include "shell/uninstall_script.h"
 #include "ui/skin_btn.h"
 
@@ -55,6 +56,7 @@ public:
     CSkinBtn m_btnAgreement;
     CSkinBtn m_btnPath;
     CSkinBtn m_btnFinish;
+    CDialogPathEX m_dlgPath;
 
 protected:
     BOOL OnInitDialog() override;
@@ -80,6 +82,8 @@ private:
     void OnAgreement();
     void OnAgree();
     void OnMinimize();
+    void OnPathOption();
+    LRESULT OnMove();
     void OnClose();
 
     // Painting and dragging

@@ -46,3 +46,30 @@ void CUpdateDlg::OnMinimize()
 {
     ShowWindow(SW_MINIMIZE);
 }
+
+void CUpdateDlg::OnPathOption()
+{
+    if (m_dlgPath.IsWindowVisible()) {
+        m_dlgPath.ShowWindow(SW_HIDE);
+        m_strInstallDir = m_dlgPath.m_strPath;
+        return;
+    }
+    GetWindowRect(&m_dlgPath.m_rcOwner);
+    m_dlgPath.m_strPath = m_strInstallDir;
+    m_dlgPath.m_editPath.SetText(m_dlgPath.m_strPath);
+    m_dlgPath.UpdateData(FALSE);
+    m_dlgPath.ShowWindow(SW_SHOWNORMAL);
+}
+
+LRESULT CUpdateDlg::OnMove()
+{
+    // Dragging the window drags a visible chooser along under it; a hidden one is placed when shown.
+    if (m_dlgPath.m_hWnd && m_dlgPath.IsWindowVisible()) {
+        RECT main;
+        RECT chooser;
+        GetWindowRect(&main);
+        m_dlgPath.GetWindowRect(&chooser);
+        m_dlgPath.MoveWindow(main.left, main.bottom, chooser.right - chooser.left, chooser.bottom - chooser.top, TRUE);
+    }
+    return 0;
+}

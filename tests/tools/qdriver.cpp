@@ -9,6 +9,10 @@
 //   qdriver click ID                clicks control ID (posted, so a modal answer does not block us)
 //   qdriver progress                prints "progress UPPER POS"
 //   qdriver wait-dialog MS          a second top-level dialog of the installer is up: its rectangle
+//   qdriver chooser                 "chooser VISIBLE L T R B HEX" of the folder chooser
+//   qdriver chooser-type TEXT       sets the chooser's folder edit
+//   qdriver chooser-click ID        clicks a chooser control
+//   qdriver wait-browser MS         the shell's folder browser is up: its tree's rectangle
 //   qdriver iconic                  prints 1 when the main window is minimised
 //   qdriver dialog-click ID         clicks control ID of that second dialog
 //   qdriver computername            GetComputerNameA
@@ -89,6 +93,58 @@ HWND FindOtherDialog(HWND main)
     OtherDialogSearch search = {main, 0, nullptr};
     ::GetWindowThreadProcessId(main, &search.pid);
     ::EnumWindows(&MatchOtherDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// A top-level window of the installer's process that holds a child of the given class (or, with
+// id != 0, a child with that id); visible ones only when asked.
+struct ChildSearch {
+    DWORD pid;
+    const char* childClass;
+    int childId;
+    HWND found;
+};
+
+BOOL CALLBACK MatchChildClass(HWND child, LPARAM lp)
+{
+    auto* s = reinterpret_cast<ChildSearch*>(lp);
+    char cls[64] = {};
+    ::GetClassNameA(child, cls, sizeof cls);
+    if (lstrcmpiA(cls, s->childClass) == 0) {
+        s->found = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK MatchTopWithChild(HWND hwnd, LPARAM lp)
+{
+    auto* s = reinterpret_cast<ChildSearch*>(lp);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != s->pid || IsInstallerMainWindow(hwnd))
+        return TRUE;
+    if (s->childId != 0) {
+        if (::GetDlgItem(hwnd, s->childId)) {
+            s->found = hwnd;
+            return FALSE;
+        }
+        return TRUE;
+    }
+    ChildSearch inner = {0, s->childClass, 0, nullptr};
+    ::EnumChildWindows(hwnd, &MatchChildClass, reinterpret_cast<LPARAM>(&inner));
+    if (inner.found && ::IsWindowVisible(hwnd)) {
+        s->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindTopWithChild(HWND main, const char* childClass, int childId)
+{
+    ChildSearch search = {0, childClass, childId, nullptr};
+    ::GetWindowThreadProcessId(main, &search.pid);
+    ::EnumWindows(&MatchTopWithChild, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -303,6 +359,41 @@ int main(int argc, char** argv)
             std::printf("progress %ld %ld\n", static_cast<long>(::SendMessageA(bar, PBM_GETRANGE, FALSE, 0)),
                         static_cast<long>(::SendMessageA(bar, PBM_GETPOS, 0, 0)));
             rc = 0;
+        } else if (cmd == "chooser") {
+            HWND chooser = FindTopWithChild(main, "", 1021);
+            if (chooser) {
+                char text[512] = {};   // another process's edit: only WM_GETTEXT reads its content
+                ::SendMessageA(::GetDlgItem(chooser, 1021), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+                RECT box;
+                ::GetWindowRect(chooser, &box);
+                std::printf("chooser %d %ld %ld %ld %ld %s\n", ::IsWindowVisible(chooser) ? 1 : 0, box.left, box.top,
+                            box.right, box.bottom, Hex(text).c_str());
+                rc = 0;
+            }
+        } else if (cmd == "chooser-type" && argc > 2) {
+            // Typed as a user types, over the whole old text, so the edit reports the change.
+            HWND chooser = FindTopWithChild(main, "", 1021);
+            HWND edit = chooser ? ::GetDlgItem(chooser, 1021) : nullptr;
+            if (edit) {
+                ::SendMessageA(edit, EM_SETSEL, 0, -1);
+                for (const char* c = argv[2]; *c; ++c)
+                    ::SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(*c), 1);
+                rc = 0;
+            }
+        } else if (cmd == "chooser-click") {
+            // The command a click sends; BM_CLICK does nothing on a window that is not active.
+            HWND chooser = FindTopWithChild(main, "", 1021);
+            HWND button = chooser ? ::GetDlgItem(chooser, static_cast<int>(arg)) : nullptr;
+            rc = button && ::PostMessageA(chooser, WM_COMMAND, MAKEWPARAM(arg, BN_CLICKED),
+                                          reinterpret_cast<LPARAM>(button)) ? 0 : 1;
+        } else if (cmd == "wait-browser") {
+            HWND browser = nullptr;
+            if (WaitFor(static_cast<DWORD>(arg), [&] { browser = FindTopWithChild(main, "SysTreeView32", 0); return browser != nullptr; })) {
+                ChildSearch tree = {0, "SysTreeView32", 0, nullptr};
+                ::EnumChildWindows(browser, &MatchChildClass, reinterpret_cast<LPARAM>(&tree));
+                PrintRect("tree", tree.found);
+                rc = 0;
+            }
         } else if (cmd == "iconic") {
             std::printf("%d\n", ::IsIconic(main) ? 1 : 0);
             rc = 0;

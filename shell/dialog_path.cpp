@@ -1,0 +1,88 @@
+// The install-folder chooser: a slim panel docked under the main window with the folder and a browse button.
+#include "shell/dialog_path.h"
+
+#include <shlobj.h>
+
+#include "platform/handles.h"
+#include "res/resource.h"
+
+namespace {
+const char kBrowseTitle[] = "选择安装目录";
+const char kProductFolder[] = "\\Qelmora\\";
+constexpr UINT IDC_BTN_BROWSE = 1001;
+}  // namespace
+
+struct DialogPathMessages {
+    using Map = MessageMap<CDialogPathEX>;
+    static const Map::Message kMessages[];
+    static const Map::Command kCommands[];
+    static const Map kMap;
+};
+
+const DialogPathMessages::Map::Message DialogPathMessages::kMessages[] = {
+    {WM_SHOWWINDOW, [](CDialogPathEX& d, WPARAM wp, LPARAM lp) { return d.OnShowWindow(wp, lp); }},
+};
+
+const DialogPathMessages::Map::Command DialogPathMessages::kCommands[] = {
+    {IDC_BTN_BROWSE, BN_CLICKED, &CDialogPathEX::OnBrowse},
+    {IDC_EDIT_PATH, EN_CHANGE, &CDialogPathEX::OnEditChange},
+};
+
+const DialogPathMessages::Map DialogPathMessages::kMap = {
+    kMessages, sizeof kMessages / sizeof kMessages[0], kCommands, sizeof kCommands / sizeof kCommands[0]};
+
+CDialogPathEX::CDialogPathEX() : CDialog(IDD_DIALOG_PATH) {}
+
+bool CDialogPathEX::OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    return DialogPathMessages::kMap.Dispatch(*this, msg, wParam, lParam, result);
+}
+
+void CDialogPathEX::DoDataExchange(CDataExchange* pDX)
+{
+    DDX_Control(pDX, IDC_EDIT_PATH, m_editPath);
+    DDX_Control(pDX, IDC_BTN_BROWSE, m_btnBrowse);
+}
+
+BOOL CDialogPathEX::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    m_btnBrowse.LoadStateBitmaps(IDB_BROWSE_NORMAL, IDB_BROWSE_HOVER, IDB_BROWSE_PRESSED, IDB_BROWSE_PRESSED);
+    return TRUE;
+}
+
+LRESULT CDialogPathEX::OnShowWindow(WPARAM wParam, LPARAM lParam)
+{
+    const LRESULT result = ::DefWindowProcA(m_hWnd, WM_SHOWWINDOW, wParam, lParam);
+    // Directly under the main window, exactly as wide, keeping its own height.
+    RECT own;
+    GetWindowRect(&own);
+    MoveWindow(m_rcOwner.left, m_rcOwner.bottom, m_rcOwner.right - m_rcOwner.left, own.bottom - own.top, TRUE);
+    return result;
+}
+
+void CDialogPathEX::OnEditChange()
+{
+    m_strPath = m_editPath.GetText();
+}
+
+void CDialogPathEX::OnBrowse()
+{
+    com_apartment com;
+    BROWSEINFOA info = {};
+    info.lpszTitle = kBrowseTitle;
+    info.ulFlags = BIF_EDITBOX;
+    LPITEMIDLIST chosen = ::SHBrowseForFolderA(&info);
+    if (chosen) {
+        char path[MAX_PATH] = {};
+        // An item without a file-system path (a printer, the network) leaves the folder as it was.
+        if (::SHGetPathFromIDListA(chosen, path))
+            m_strPath = std::string(path) + kProductFolder;
+    }
+    com_ptr<IMalloc> allocator;
+    if (SUCCEEDED(::SHGetMalloc(allocator.put()))) {
+        if (chosen)
+            allocator->Free(chosen);
+        m_editPath.SetText(m_strPath);
+    }
+}

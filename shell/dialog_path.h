@@ -1,0 +1,36 @@
+// The install-folder chooser: a slim panel docked under the main window with the folder and a browse button.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "platform/controls.h"
+#include "platform/dialog.h"
+#include "platform/message_map.h"
+#include "ui/skin_btn.h"
+
+class CDialogPathEX : public CDialog {
+public:
+    CDialogPathEX();
+
+    CEdit m_editPath;
+    CSkinBtn m_btnBrowse;
+    RECT m_rcOwner = {};        // the main window's screen rectangle, written by the main window
+    std::string m_strPath;      // the chosen folder; empty until the panel is first used
+
+protected:
+    BOOL OnInitDialog() override;
+    void DoDataExchange(CDataExchange* pDX) override;
+    bool OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    // Enter and Esc leave the panel as it is and keep the folder.
+    void OnOK() override {}
+    void OnCancel() override {}
+
+private:
+    friend struct DialogPathMessages;
+
+    void OnBrowse();
+    void OnEditChange();
+    LRESULT OnShowWindow(WPARAM wParam, LPARAM lParam);
+};
