@@ -39,6 +39,19 @@ void SetIoTimeouts(HINTERNET handle, DWORD ms)
     ::InternetSetOptionA(handle, INTERNET_OPTION_SEND_TIMEOUT, &ms, sizeof ms);
 }
 
+// The announced body length: -1 without a Content-Length header; false for a negative one, which
+// no body can meet.
+bool AnnouncedLength(HINTERNET request, long long& expected)
+{
+    std::string lengthText;
+    if (!QueryText(request, HTTP_QUERY_CONTENT_LENGTH, lengthText)) {
+        expected = -1;
+        return true;
+    }
+    expected = ParseDecimalPrefix(lengthText.c_str());
+    return expected >= 0;
+}
+
 bool IsTransientLock(DWORD error)
 {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION;
@@ -101,10 +114,8 @@ int CInstallEngine::InstallFromList(const std::string& strInstallDir)
 
 bool CInstallEngine::ReadManifest(HINTERNET request)
 {
-    std::string lengthText;
-    const bool hasLength = QueryText(request, HTTP_QUERY_CONTENT_LENGTH, lengthText);
-    const long long expected = hasLength ? ParseDecimalPrefix(lengthText.c_str()) : -1;
-    if (hasLength && expected < 0)
+    long long expected = -1;
+    if (!AnnouncedLength(request, expected))
         return false;
 
     std::vector<ListEntry> entries;
@@ -197,10 +208,8 @@ int CInstallEngine::DownloadFile(const std::string& strPath)
 
 int CInstallEngine::StreamToTemp(HINTERNET request, HANDLE file)
 {
-    std::string lengthText;
-    const bool hasLength = QueryText(request, HTTP_QUERY_CONTENT_LENGTH, lengthText);
-    const long long expected = hasLength ? ParseDecimalPrefix(lengthText.c_str()) : -1;
-    if (hasLength && expected < 0)
+    long long expected = -1;
+    if (!AnnouncedLength(request, expected))
         return 0;
 
     if (m_buffer.size() < kChunkBytes)

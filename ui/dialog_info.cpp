@@ -3,6 +3,7 @@
 
 #include "platform/app.h"
 #include "res/resource.h"
+#include "ui/buffered_paint.h"
 
 struct DialogInfoMessages {
     using Map = MessageMap<CDialogInfo>;
@@ -55,15 +56,5 @@ BOOL CDialogInfo::OnInitDialog()
 
 void CDialogInfo::OnPaint()
 {
-    paint_dc paint(m_hWnd);
-    RECT client;
-    GetClientRect(&client);
-    const int width = client.right - client.left;
-    const int height = client.bottom - client.top;
-    unique_memory_dc memory(::CreateCompatibleDC(paint.get()));
-    unique_hbitmap frame(::CreateCompatibleBitmap(paint.get(), width, height));
-    select_guard selectFrame(memory.get(), frame.get());
-    unique_hbrush pattern(::CreatePatternBrush(m_bmpBackground.get()));
-    ::FillRect(memory.get(), &client, pattern.get());
-    ::BitBlt(paint.get(), client.left, client.top, width, height, memory.get(), 0, 0, SRCCOPY);
+    PaintBuffered(m_hWnd, [this](HDC dc) { FillWithPattern(dc, m_hWnd, m_bmpBackground.get()); });
 }

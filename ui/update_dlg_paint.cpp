@@ -1,5 +1,6 @@
 // The main window's look: background per install state, the drawn progress bar, dragging by the body.
 #include "app/update_dlg.h"
+#include "ui/buffered_paint.h"
 #include "ui/progress_math.h"
 
 namespace {
@@ -7,14 +8,6 @@ namespace {
 const COLORREF kTrackColour = RGB(255, 255, 255);
 const COLORREF kFillColour = 0x000000BD;
 const char kProgressLabel[] = "安装进度:";
-
-void FillWithPattern(HDC dc, HWND hwnd, HBITMAP picture)
-{
-    RECT client;
-    ::GetClientRect(hwnd, &client);
-    unique_hbrush pattern(::CreatePatternBrush(picture));
-    ::FillRect(dc, &client, pattern.get());
-}
 
 void FillSolid(HDC dc, const RECT& rc, COLORREF colour)
 {
@@ -26,23 +19,12 @@ void FillSolid(HDC dc, const RECT& rc, COLORREF colour)
 
 void CUpdateDlg::OnPaint()
 {
-    paint_dc paint(m_hWnd);
-    RECT client;
-    GetClientRect(&client);
-    const int width = client.right - client.left;
-    const int height = client.bottom - client.top;
-
-    // The whole client area is composed off-screen and reaches the screen in one BitBlt.
-    unique_memory_dc memory(::CreateCompatibleDC(paint.get()));
-    unique_hbitmap frame(::CreateCompatibleBitmap(paint.get(), width, height));
-    {
-        select_guard selectFrame(memory.get(), frame.get());
+    PaintBuffered(m_hWnd, [this](HDC dc) {
         if (m_nInstallState == 1)
-            DrawProgress(memory.get());
+            DrawProgress(dc);
         else
-            DrawBackground(memory.get());
-        ::BitBlt(paint.get(), client.left, client.top, width, height, memory.get(), 0, 0, SRCCOPY);
-    }
+            DrawBackground(dc);
+    });
 }
 
 void CUpdateDlg::DrawBackground(HDC dc)
