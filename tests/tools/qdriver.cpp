@@ -15,6 +15,7 @@
 //   qdriver wait-browser MS         the shell's folder browser is up: its tree's rectangle
 //   qdriver iconic                  prints 1 when the main window is minimised
 //   qdriver dialog-click ID         clicks control ID of that second dialog
+//   qdriver capture L T R B FILE    the screen rectangle as Windows sees it, as a 24-bit BMP
 //   qdriver computername            GetComputerNameA
 //   qdriver pixel X Y               the screen pixel at X, Y as Windows sees it (0x00BBGGRR)
 //   qdriver lnk PATH                prints the fields of a shell link
@@ -293,6 +294,45 @@ int DumpString(const char* exe, int id)
     return 0;
 }
 
+// Writes the screen rectangle as Windows sees it to a 24-bit BMP file.
+int CaptureScreen(int left, int top, int right, int bottom, const char* path)
+{
+    const int width = right - left;
+    const int height = bottom - top;
+    if (width <= 0 || height <= 0)
+        return 1;
+    HDC screen = ::GetDC(nullptr);
+    unique_memory_dc memory(::CreateCompatibleDC(screen));
+    unique_hbitmap shot(::CreateCompatibleBitmap(screen, width, height));
+    {
+        select_guard selectShot(memory.get(), shot.get());
+        ::BitBlt(memory.get(), 0, 0, width, height, screen, left, top, SRCCOPY);
+    }
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+    std::string pixels(stride * static_cast<DWORD>(height), '\0');
+    ::GetDIBits(memory.get(), shot.get(), 0, static_cast<UINT>(height), &pixels[0],
+                reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+    ::ReleaseDC(nullptr, screen);
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+    FILE* out = std::fopen(path, "wb");
+    if (!out)
+        return 1;
+    std::fwrite(&file, sizeof file, 1, out);
+    std::fwrite(&info, sizeof info, 1, out);
+    std::fwrite(pixels.data(), 1, pixels.size(), out);
+    std::fclose(out);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -304,7 +344,9 @@ int main(int argc, char** argv)
     const long arg2 = argc > 3 ? std::strtol(argv[3], nullptr, 10) : 0;
     int rc = 1;
 
-    if (cmd == "computername") {
+    if (cmd == "capture" && argc > 6) {
+        rc = CaptureScreen(static_cast<int>(arg), static_cast<int>(arg2), std::atoi(argv[4]), std::atoi(argv[5]), argv[6]);
+    } else if (cmd == "computername") {
         char name[MAX_PATH] = {};
         DWORD size = sizeof name;
         ::GetComputerNameA(name, &size);

@@ -133,6 +133,17 @@ class Wine:
         subprocess.run(["convert", xwd, path], timeout=30, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return path
 
+    def gdi_screenshot(self, name, rect):
+        """The screen as Windows sees it (Wine's GDI), for windows whose X output lags behind."""
+        os.makedirs(ARTIFACTS, exist_ok=True)
+        bmp = os.path.join(self.base, name + ".bmp")
+        rc, _ = self.run(QDRIVER, ["capture"] + [str(v) for v in rect] + ["Z:" + bmp.replace("/", "\\")],
+                         name="capture")
+        path = os.path.join(ARTIFACTS, name + ".png")
+        if rc == 0:
+            subprocess.run(["convert", bmp, path], timeout=30, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return path
+
     def host_path(self, windows_path):
         """C:\\a\\b -> the file under the prefix's drive_c."""
         assert windows_path[1:3] == ":\\", windows_path

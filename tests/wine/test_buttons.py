@@ -44,7 +44,9 @@ class Buttons(InstallerCase):
         self.assertLessEqual(abs((left + right) // 2 - centre[0]), 1)
         self.assertLessEqual(abs((top + bottom) // 2 - centre[1]), 1)
         time.sleep(1.0)
-        self.shot("notice")
+        self.shot("notice-x11")
+        self.wine.gdi_screenshot("notice", [min(window[0], left), min(window[1], top),
+                                            max(window[2], right), max(window[3], bottom)])
         # The notice's picture as Windows sees the screen: its title band and its panel.
         self.assertEqual(self.wine.driver("pixel", left + 150, top + 17)[1], "pixel A8E8FC")
         self.assertEqual(self.wine.driver("pixel", left + 5, top + 100)[1], "pixel D6F8FF")
