@@ -125,7 +125,7 @@ BOOL CUpdateDlg::OnInitDialog()
 
     {
         CSingleLock lock(m_csPaint);
-        m_bmpBackground.reset(::LoadBitmapA(CWinApp::Current()->m_hInstance, MAKEINTRESOURCEA(IDB_BG_IDLE)));
+        m_bmpBackground.reset(LoadAppBitmap(IDB_BG_IDLE));
     }
     m_btnInstall.LoadStateBitmaps(IDB_INSTALL_NORMAL, IDB_INSTALL_HOVER, IDB_INSTALL_PRESSED, IDB_INSTALL_PRESSED);
     m_fontLink.reset(::CreateFontA(-13, 0, 0, 0, FW_NORMAL, 0, 1, 0, GB2312_CHARSET, 0, 0, 0, 66, "宋体_GB2312"));
@@ -194,7 +194,7 @@ void CUpdateDlg::EnterInstallingState()
     CreateFolderPath(m_strInstallDir.c_str());
 
     CSingleLock lock(m_csPaint);
-    m_bmpBackground.reset(::LoadBitmapA(CWinApp::Current()->m_hInstance, MAKEINTRESOURCEA(IDB_BG_INSTALLING)));
+    m_bmpBackground.reset(LoadAppBitmap(IDB_BG_INSTALLING));
     m_btnInstall.ShowWindow(SW_HIDE);
     m_btnAgreement.ShowWindow(SW_HIDE);
     m_btnFinish.ShowWindow(SW_HIDE);
@@ -231,7 +231,7 @@ void CUpdateDlg::EnterFinishedState(int nResult)
 {
     if (nResult == 1) {
         CSingleLock lock(m_csPaint);
-        m_bmpBackground.reset(::LoadBitmapA(CWinApp::Current()->m_hInstance, MAKEINTRESOURCEA(IDB_BG_FINISHED)));
+        m_bmpBackground.reset(LoadAppBitmap(IDB_BG_FINISHED));
         m_nInstallState = 2;
     }
     // Window calls belong to the window's thread; the worker never waits for it.

@@ -31,6 +31,12 @@ std::string ExecutableBaseName(HINSTANCE hInstance)
 
 }  // namespace
 
+HBITMAP LoadAppBitmap(UINT id)
+{
+    const CWinApp* app = CWinApp::Current();
+    return ::LoadBitmapA(app ? app->m_hInstance : nullptr, MAKEINTRESOURCEA(LOWORD(id)));
+}
+
 int AppMessageBox(HWND owner, const char* text, UINT type)
 {
     const CWinApp* app = CWinApp::Current();

@@ -28,6 +28,9 @@ private:
     static CWinApp* s_pApp;
 };
 
+// A bitmap resource of the application (its low 16 bits are the id); null when there is none.
+HBITMAP LoadAppBitmap(UINT id);
+
 // Message box with the application's name as caption.
 int AppMessageBox(HWND owner, const char* text, UINT type);
 

@@ -40,7 +40,7 @@ void CDialogInfo::DoDataExchange(CDataExchange* pDX)
 BOOL CDialogInfo::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    m_bmpBackground.reset(::LoadBitmapA(CWinApp::Current()->m_hInstance, MAKEINTRESOURCEA(IDB_NOTICE)));
+    m_bmpBackground.reset(LoadAppBitmap(IDB_NOTICE));
     m_btnContinue.LoadStateBitmaps(IDB_CONTINUE_NORMAL, IDB_CONTINUE_HOVER, IDB_CONTINUE_PRESSED,
                                    IDB_CONTINUE_PRESSED);
     m_btnQuit.LoadStateBitmaps(IDB_QUIT_NORMAL, IDB_QUIT_HOVER, IDB_QUIT_PRESSED, IDB_QUIT_PRESSED);

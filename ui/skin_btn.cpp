@@ -8,12 +8,6 @@
 namespace {
 constexpr UINT_PTR kHoverTimer = 1;
 constexpr UINT kHoverPollMs = 10;
-
-HBITMAP LoadSkinBitmap(UINT id)
-{
-    const CWinApp* app = CWinApp::Current();
-    return ::LoadBitmapA(app ? app->m_hInstance : nullptr, MAKEINTRESOURCEA(LOWORD(id)));
-}
 }  // namespace
 
 struct SkinBtnMessages {
@@ -55,10 +49,10 @@ void CSkinBtn::PreSubclassWindow()
 
 void CSkinBtn::LoadStateBitmaps(UINT normalId, UINT hoverId, UINT pressedId, UINT /*fourthId*/)
 {
-    m_bmpNormal.reset(LoadSkinBitmap(normalId));
-    m_bmpHover.reset(LoadSkinBitmap(hoverId));
-    m_bmpPressed.reset(LoadSkinBitmap(pressedId));
-    m_bmpDisabled.reset(LoadSkinBitmap(normalId));
+    m_bmpNormal.reset(LoadAppBitmap(normalId));
+    m_bmpHover.reset(LoadAppBitmap(hoverId));
+    m_bmpPressed.reset(LoadAppBitmap(pressedId));
+    m_bmpDisabled.reset(LoadAppBitmap(normalId));
 }
 
 bool CSkinBtn::OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
