@@ -27,6 +27,11 @@ INSTALLER_PORT = 18480
 REPORT_PORT = 18482
 
 
+def batch_file_line(windows_path):
+    """The uninstall line the installer writes for a placed file: '%' doubled, '/' as '\\'."""
+    return b'del "' + windows_path.encode("gbk").replace(b"%", b"%%").replace(b"/", b"\\") + b'"\r\n'
+
+
 def free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))

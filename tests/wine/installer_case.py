@@ -110,7 +110,7 @@ class InstallerCase(unittest.TestCase):
             return f.read()
 
     def file_line(self, relative):
-        return b'del "' + (INSTALL_DIR + relative).encode("gbk").replace(b"%", b"%%").replace(b"/", b"\\") + b'"\r\n'
+        return harness.batch_file_line(INSTALL_DIR + relative)
 
     def leftovers(self):
         found = []

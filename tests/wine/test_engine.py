@@ -66,7 +66,7 @@ class EngineCase(unittest.TestCase):
             return f.read()
 
     def file_line(self, relative):
-        return b'del "' + gbk(self.win_dir + relative).replace(b"%", b"%%").replace(b"/", b"\\") + b'"\r\n'
+        return harness.batch_file_line(self.win_dir + relative)
 
     def requested(self, name):
         return sum(1 for r in self.server.requests if r["path"] == PREFIX + name)
