@@ -229,10 +229,13 @@ int CUpdateDlg::RunInstall()
 
 void CUpdateDlg::EnterFinishedState(int nResult)
 {
-    if (nResult == 1) {
+    {
         CSingleLock lock(m_csPaint);
-        m_bmpBackground.reset(LoadAppBitmap(IDB_BG_FINISHED));
-        m_nInstallState = 2;
+        m_outcome = m_engine.Outcome();
+        if (nResult == 1) {
+            m_bmpBackground.reset(LoadAppBitmap(IDB_BG_FINISHED));
+            m_nInstallState = 2;
+        }
     }
     // Window calls belong to the window's thread; the worker never waits for it.
     ::PostMessageA(m_hWnd, WM_APP_INSTALL_FINISHED, static_cast<WPARAM>(nResult), 0);

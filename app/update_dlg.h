@@ -50,6 +50,7 @@ public:
     unique_hfont m_fontLink;
     unique_hfont m_fontProgress;
     int m_nInstallState = 0;
+    InstallOutcome m_outcome;            // how the run ended; written with the state, under m_csPaint
     std::atomic<int> m_nQuitRequest{0};
     CSkinBtn m_btnMinimize;
     CSkinBtn m_btnClose;

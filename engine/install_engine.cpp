@@ -102,10 +102,18 @@ CInstallEngine::Fetch CInstallEngine::SendRequest(HINTERNET request, DWORD* erro
 int CInstallEngine::InstallFromList(const std::string& strInstallDir)
 {
     m_strInstallDir = strInstallDir;
+    m_outcome = InstallOutcome{InstallEnd::ManifestRefused, 0};
     unique_hinternet request(OpenRequest(m_settings.strObject));
     DWORD error = 0;
-    if (SendRequest(request.get(), &error) != Fetch::Ok)
+    switch (SendRequest(request.get(), &error)) {
+    case Fetch::SendFailed:
+        m_outcome.end = InstallEnd::ServerLost;
         return 0;
+    case Fetch::Refused:
+        return 0;
+    case Fetch::Ok:
+        break;
+    }
     if (!ReadManifest(request.get()))
         return 0;
     request.reset();
@@ -149,7 +157,7 @@ int CInstallEngine::InstallListEntries()
     m_host.SetProgressRange(n);
     const std::string prefix = RequestPrefix(m_settings.strObject);
 
-    bool everyFilePlaced = true;
+    m_outcome = InstallOutcome{InstallEnd::Stopped, 0};
     for (int i = 0; i < n; ++i) {
         while (m_host.QuitRequest() == 1)
             ::Sleep(kQuitPollMs);
@@ -161,13 +169,17 @@ int CInstallEngine::InstallListEntries()
             bool placed = false;
             for (int call = 0; call < kCallsPerFile && !placed && m_host.QuitRequest() != 2; ++call)
                 placed = DownloadFile(path) == 1;
-            everyFilePlaced = everyFilePlaced && placed;
+            if (!placed)
+                ++m_outcome.failedFiles;
         }
         m_host.StepProgress();
     }
-    if (!everyFilePlaced)
+    if (m_outcome.failedFiles > 0) {
+        m_outcome.end = InstallEnd::FilesFailed;
         return 0;
+    }
     m_host.CreateShortcuts();
+    m_outcome.end = InstallEnd::Complete;
     return 1;
 }
 

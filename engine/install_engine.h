@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/install_host.h"
+#include "engine/install_outcome.h"
 #include "engine/list_entry.h"
 
 class UninstallScript;
@@ -36,6 +37,8 @@ public:
     int DownloadFile(const std::string& strPath);
 
     std::vector<ListEntry> m_listEntries;
+    // How the last InstallFromList ended, for the window's unsuccessful look.
+    const InstallOutcome& Outcome() const { return m_outcome; }
 
 private:
     enum class Fetch { Ok, SendFailed, Refused };
@@ -50,6 +53,7 @@ private:
     InstallSettings m_settings;
     std::string m_strInstallDir;
     std::vector<char> m_buffer;
+    InstallOutcome m_outcome;
 };
 
 // The system's text for a WinINet (or Winsock, or system) error code, at most 1023 bytes; empty

@@ -3,7 +3,7 @@
 //   engine_cli URL INSTALL_DIR [--timeout MS] [--stop-after N] [--pause-after N --pause-ms MS]
 //
 // Prints what the engine asked of its host, one line each ("range N", "step I", "error TEXT",
-// "shortcuts"), then "result R" and "peak_working_set_kib K". unload.bat is written into
+// "shortcuts"), then "result R", "outcome END FAILED_FILES" and "peak_working_set_kib K". unload.bat is written into
 // INSTALL_DIR as the installer's worker writes it.
 #include <windows.h>
 #include <wininet.h>
@@ -124,7 +124,10 @@ int main(int argc, char** argv)
     PROCESS_MEMORY_COUNTERS counters = {};
     counters.cb = sizeof counters;
     ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
+    static const char* const kEnds[] = {"complete", "server-lost", "files-failed", "stopped", "manifest-refused",
+                                        "not-verified"};
     std::printf("result %d\n", result);
+    std::printf("outcome %s %d\n", kEnds[static_cast<int>(engine.Outcome().end)], engine.Outcome().failedFiles);
     std::printf("entries %u\n", static_cast<unsigned>(engine.m_listEntries.size()));
     std::printf("peak_working_set_kib %lu\n", static_cast<unsigned long>(counters.PeakWorkingSetSize / 1024));
     return 0;

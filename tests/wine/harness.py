@@ -22,9 +22,10 @@ EXE = os.path.join(WIN_BUILD, "QelmoraSetup.exe")
 ENGINE_CLI = os.path.join(WIN_BUILD, "tests", "tools", "engine_cli.exe")
 QDRIVER = os.path.join(WIN_BUILD, "tests", "tools", "qdriver.exe")
 
-# The port the test build of the installer fetches its manifest from (see CMakePresets.json).
-INSTALLER_PORT = 18480
-REPORT_PORT = 18482
+# The port the test build of the installer fetches its manifest from (see CMakePresets.json). A build
+# configured for other ports (to run two test sets side by side) names them in the environment.
+INSTALLER_PORT = int(os.environ.get("QELMORA_INSTALLER_PORT", "18480"))
+REPORT_PORT = int(os.environ.get("QELMORA_REPORT_PORT", "18482"))
 
 
 def batch_file_line(windows_path):
