@@ -37,3 +37,18 @@ long long ParseDecimalPrefix(const char* text)
     const long long signedValue = static_cast<long long>(value);
     return negative ? -signedValue : signedValue;
 }
+
+bool ParseContentLength(const char* text, long long* length)
+{
+    if (text == nullptr)
+        return false;
+    const char* p = text;
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    if (*p == '+' || *p == '-')
+        ++p;
+    if (*p < '0' || *p > '9')
+        return false;
+    *length = ParseDecimalPrefix(text);
+    return true;
+}

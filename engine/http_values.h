@@ -8,3 +8,7 @@ bool IsSuccessStatus(const char* statusText);
 // Decimal value as C's atol reads it: leading blanks skipped, an optional sign, digits up to the first
 // other byte; no digits give 0. Values beyond the 64-bit range saturate.
 long long ParseDecimalPrefix(const char* text);
+
+// A Content-Length value read as ParseDecimalPrefix reads it; false when the text holds no digits at
+// all, so that a header without a number counts as no header (read the body to its end) rather than 0.
+bool ParseContentLength(const char* text, long long* length);

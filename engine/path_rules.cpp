@@ -27,17 +27,18 @@ bool EndsWithNoCase(const std::string& s, const char* suffix)
     return s.size() >= n && EqualsNoCase(s.substr(s.size() - n), suffix);
 }
 
-// CON, PRN, AUX, NUL, COM1..9, LPT1..9 name devices in every folder, with any extension.
+// CON, PRN, AUX, NUL, CONIN$, CONOUT$, CLOCK$, COM0..9, LPT0..9 name devices in every folder, with
+// any extension.
 bool IsDeviceName(const std::string& component)
 {
     std::string stem = component.substr(0, component.find('.'));
     while (!stem.empty() && stem.back() == ' ')
         stem.pop_back();
-    static const char* const kNames[] = {"CON", "PRN", "AUX", "NUL"};
+    static const char* const kNames[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
     for (const char* name : kNames)
         if (EqualsNoCase(stem, name))
             return true;
-    if (stem.size() == 4 && stem[3] >= '1' && stem[3] <= '9') {
+    if (stem.size() == 4 && stem[3] >= '0' && stem[3] <= '9') {
         const std::string head = stem.substr(0, 3);
         return EqualsNoCase(head, "COM") || EqualsNoCase(head, "LPT");
     }
@@ -83,6 +84,8 @@ const char kTempSuffix[] = ".~qdl";
 
 bool IsLeadByte936(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
 
+bool IsTrailByte936(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFE); }
+
 size_t FindFirstChar936(const std::string& s, const char* set, size_t from)
 {
     for (size_t i = from; i < s.size(); ++i) {
@@ -118,6 +121,35 @@ bool IsFetchedLine(const std::string& requestPath)
     return dot != std::string::npos && dot > 0;
 }
 
+std::string RequestObject(const std::string& prefix, const std::string& line)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string object = prefix;
+    object.reserve(prefix.size() + line.size());
+    for (size_t i = 0; i < line.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(line[i]);
+        if (IsLeadByte936(c) && i + 1 < line.size()) {
+            object.push_back(line[i]);
+            object.push_back(line[++i]);
+            continue;
+        }
+        if (c == 0x7F || c >= 0x80 || std::strchr("%#\"<>^`{|}[]", c) != nullptr) {
+            object.push_back('%');
+            object.push_back(kHex[c >> 4]);
+            object.push_back(kHex[c & 0x0F]);
+        } else {
+            object.push_back(line[i]);
+        }
+    }
+    return object;
+}
+
+bool EndsWithSeparator936(const std::string& s)
+{
+    const size_t last = FindLastChar936(s, kSeparators);
+    return last != std::string::npos && last + 1 == s.size();
+}
+
 std::string RelativePathOf(const std::string& requestPath)
 {
     std::string rest = requestPath;
@@ -138,7 +170,7 @@ PathVerdict CheckRelativePath(const std::string& relativePath)
     for (size_t i = 0; i < relativePath.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(relativePath[i]);
         if (IsLeadByte936(c)) {
-            if (i + 1 >= relativePath.size())
+            if (i + 1 >= relativePath.size() || !IsTrailByte936(static_cast<unsigned char>(relativePath[i + 1])))
                 return PathVerdict::BadChar;
             ++i;
             continue;
@@ -174,11 +206,36 @@ PathVerdict CheckLocalPath(const std::string& installDir, const std::string& rel
     const PathVerdict verdict = CheckRelativePath(relativePath);
     if (verdict != PathVerdict::Ok)
         return verdict;
-    const size_t tempLength = installDir.size() + relativePath.size() + std::strlen(kTempSuffix);
-    return tempLength < kMaxPathBytes ? PathVerdict::Ok : PathVerdict::TooLong;
+    return installDir.size() + relativePath.size() < kMaxPathBytes ? PathVerdict::Ok : PathVerdict::TooLong;
+}
+
+PathVerdict CheckLocalFolder(const std::string& installDir, const std::string& relativeFolder)
+{
+    std::string folder = relativeFolder;
+    while (EndsWithSeparator936(folder))
+        folder.pop_back();
+    return CheckLocalPath(installDir, folder);
 }
 
 std::string TempPathFor(const std::string& localPath) { return localPath + kTempSuffix; }
+
+std::string LiteralPath936(const std::string& absolutePath)
+{
+    const bool unc = absolutePath.size() >= 2 && IsSeparator(absolutePath[0]) && IsSeparator(absolutePath[1]);
+    std::string literal = unc ? "\\\\" : "";
+    bool first = true;
+    for (const std::string& part : SplitComponents(absolutePath)) {
+        if (part.empty() || part == ".")
+            continue;
+        if (!first)
+            literal.push_back('\\');
+        literal += part;
+        first = false;
+    }
+    if (EndsWithSeparator936(absolutePath) && !first)
+        literal.push_back('\\');
+    return literal;
+}
 
 bool IsAbsoluteFolder(const std::string& folder)
 {

@@ -9,6 +9,8 @@
 // byte may be any of 0x40..0xFE, so '\' (0x5C) and '|' (0x7C) can stand inside a character: every search
 // for a separator or a special character steps over whole characters.
 bool IsLeadByte936(unsigned char c);
+// The second byte of a two-byte character: 0x40..0x7E or 0x80..0xFE.
+bool IsTrailByte936(unsigned char c);
 
 // Index of the first (last) character of s that is one of the single bytes in set, or npos.
 size_t FindFirstChar936(const std::string& s, const char* set, size_t from = 0);
@@ -19,6 +21,15 @@ std::string RequestPrefix(const std::string& objectPath);
 
 // A line is fetched only if its request path has a '.' after the first character.
 bool IsFetchedLine(const std::string& requestPath);
+
+// The object to ask the server for: the manifest's folder as it stands, then the line with every byte
+// that a server would not take raw in a path written as %XX ('%' itself, '#', which would start a
+// fragment, DEL and the other characters URLs do not allow raw). Two-byte characters and spaces pass
+// as they are; the local path and the script line keep the line unescaped.
+std::string RequestObject(const std::string& prefix, const std::string& line);
+
+// True when the last character of s is '\' or '/' (a trail byte 0x5C is not one).
+bool EndsWithSeparator936(const std::string& s);
 
 // The request path less everything up to and including its first '/', twice; for the manifest at
 // "/Lineinstall_qmra/list.txt" this is exactly the manifest line.
@@ -31,18 +42,26 @@ enum class PathVerdict {
     Colon,      // a drive letter or an alternate data stream
     Rooted,     // starts at a root: "\x", "/x", "\\server\share"
     DotDot,     // a ".." component would climb out of the install folder
-    BadChar,    // <>"|?* or a byte below 0x20, or a cut two-byte character
+    BadChar,    // <>"|?* or a byte below 0x20, or a cut or malformed two-byte character
     BadName,    // a component that Windows would rename (trailing dot or space), or no file name
-    Reserved,   // a device name (CON, NUL, COM1 ...) or the download's temporary-file suffix
-    TooLong,    // the local path (with its temporary name) does not fit 260 bytes
+    Reserved,   // a device name (CON, NUL, COM1, CONIN$ ...) or the download's temporary-file suffix
+    TooLong,    // the local path does not fit 260 bytes
 };
 PathVerdict CheckRelativePath(const std::string& relativePath);
 PathVerdict CheckLocalPath(const std::string& installDir, const std::string& relativePath);
+// The same rules for a folder line: one or more final separators are allowed and not counted.
+PathVerdict CheckLocalFolder(const std::string& installDir, const std::string& relativeFolder);
 
 // A download is written to this name beside its target and moved over the target when complete.
-// CheckRelativePath refuses names ending in the suffix, so it can never be a product file's name.
+// CheckRelativePath refuses names ending in the suffix, so it can never be a product file's name. The
+// temporary name may be longer than 259 bytes: it is opened through its extended-length form.
 extern const char kTempSuffix[];
 std::string TempPathFor(const std::string& localPath);
+
+// An absolute path as the extended-length ("\\?\") form needs it, which the system takes literally:
+// '/' written as '\', runs of separators and "." components dropped. UNC paths keep their leading
+// "\\". (".." never reaches here: such lines are refused.)
+std::string LiteralPath936(const std::string& absolutePath);
 
 // True for "X:\..." / "X:/..." and for UNC paths "\\server\share...".
 bool IsAbsoluteFolder(const std::string& folder);

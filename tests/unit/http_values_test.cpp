@@ -31,3 +31,19 @@ TEST(ContentLength, HugeValuesSaturateInsteadOfWrapping)
     EXPECT_EQ(ParseDecimalPrefix("99999999999999999999999"), LLONG_MAX);
     EXPECT_EQ(ParseDecimalPrefix("-99999999999999999999999"), LLONG_MIN);
 }
+
+TEST(ContentLength, AHeaderWithoutDigitsCountsAsNoHeader)
+{
+    long long length = 99;
+    for (const char* text : {"", "abc", " ", "-", "+x", "\t"}) {
+        EXPECT_FALSE(ParseContentLength(text, &length)) << text;
+        EXPECT_EQ(length, 99) << text;
+    }
+    EXPECT_FALSE(ParseContentLength(nullptr, &length));
+    ASSERT_TRUE(ParseContentLength(" 0", &length));
+    EXPECT_EQ(length, 0);
+    ASSERT_TRUE(ParseContentLength("-1", &length));
+    EXPECT_EQ(length, -1);
+    ASSERT_TRUE(ParseContentLength("12x", &length));
+    EXPECT_EQ(length, 12);
+}

@@ -89,17 +89,61 @@ TEST(LocalPath, LinesThatLeaveTheFolderOrAreMisreadAreRefused)
         {"LPT1.log", PathVerdict::Reserved},
         {"a.dll.~qdl", PathVerdict::Reserved},
         {"a.dll.~QDL", PathVerdict::Reserved},
+        {"CONIN$.txt", PathVerdict::Reserved},
+        {"sub/conout$", PathVerdict::Reserved},
+        {"clock$.dat", PathVerdict::Reserved},
+        {"COM0.dll", PathVerdict::Reserved},
+        {"lpt0", PathVerdict::Reserved},
+        {std::string("nul\0byte.dll", 12), PathVerdict::BadChar},
+        {std::string("a\x81\0.dll", 7), PathVerdict::BadChar},
+        {"bad\x81\x20trail.dll", PathVerdict::BadChar},
+        {"bad\x81\x7Ftrail.dll", PathVerdict::BadChar},
+        {"bad\x81\xFFtrail.dll", PathVerdict::BadChar},
     };
     for (const auto& c : cases)
         EXPECT_EQ(CheckLocalPath(kDir, c.line), c.verdict) << c.line;
 }
 
-TEST(LocalPath, PathsMustFitMaxPathWithTheirTemporaryName)
+TEST(LocalPath, TheProductPathMayUseAll259BytesItsTemporaryNameTakesNone)
 {
-    const size_t room = kMaxPathBytes - 1 - kDir.size() - std::string(kTempSuffix).size();
+    const size_t room = kMaxPathBytes - 1 - kDir.size();
     EXPECT_EQ(CheckLocalPath(kDir, std::string(room - 4, 'x') + ".dll"), PathVerdict::Ok);
     EXPECT_EQ(CheckLocalPath(kDir, std::string(room - 3, 'x') + ".dll"), PathVerdict::TooLong);
     EXPECT_EQ(CheckRelativePath(std::string(256, 'y') + "/a.dll"), PathVerdict::TooLong);
+}
+
+TEST(LocalPath, FolderLinesFollowTheSameRulesWithoutTheirFinalSeparators)
+{
+    EXPECT_EQ(CheckLocalFolder(kDir, "plugins.d/"), PathVerdict::Ok);
+    EXPECT_EQ(CheckLocalFolder(kDir, "Microsoft.VC90.CRT"), PathVerdict::Ok);
+    EXPECT_EQ(CheckLocalFolder(kDir, "a\\b//"), PathVerdict::Ok);
+    EXPECT_EQ(CheckLocalFolder(kDir, kTrail5C + "\\"), PathVerdict::Ok);
+    EXPECT_EQ(CheckLocalFolder(kDir, "/"), PathVerdict::Empty);
+    EXPECT_EQ(CheckLocalFolder(kDir, "../"), PathVerdict::DotDot);
+    EXPECT_EQ(CheckLocalFolder(kDir, "C:\\x\\"), PathVerdict::Colon);
+    EXPECT_EQ(CheckLocalFolder(kDir, "con/"), PathVerdict::Reserved);
+    EXPECT_EQ(CheckLocalFolder(kDir, std::string(kMaxPathBytes - kDir.size(), 'd') + "/"), PathVerdict::TooLong);
+}
+
+TEST(RequestPath, BytesAServerWouldNotTakeRawAreEscapedInTheLineOnly)
+{
+    const std::string prefix = "/Line%20install/";
+    EXPECT_EQ(RequestObject(prefix, "100%.txt"), prefix + "100%25.txt");
+    EXPECT_EQ(RequestObject(prefix, "a#b.txt"), prefix + "a%23b.txt");
+    EXPECT_EQ(RequestObject(prefix, "x[1]{2}^`.dat\x7F"), prefix + "x%5B1%5D%7B2%7D%5E%60.dat%7F");
+    EXPECT_EQ(RequestObject(prefix, "with space\\sub/a.dll"), prefix + "with space\\sub/a.dll");
+    EXPECT_EQ(RequestObject(prefix, "\xCA\xFD" + kTrail5C + kTrail7C + ".txt"),
+              prefix + "\xCA\xFD" + kTrail5C + kTrail7C + ".txt");
+    EXPECT_EQ(RequestObject(prefix, "odd\x80\xFF.bin"), prefix + "odd%80%FF.bin");
+}
+
+TEST(LocalPath, LiteralFormForExtendedLengthNames)
+{
+    EXPECT_EQ(LiteralPath936("C:\\Program Files\\Qelmora\\a/b//./c.dll.~qdl"),
+              "C:\\Program Files\\Qelmora\\a\\b\\c.dll.~qdl");
+    EXPECT_EQ(LiteralPath936("\\\\server\\share\\q/x.dll"), "\\\\server\\share\\q\\x.dll");
+    EXPECT_EQ(LiteralPath936("D:/" + kTrail5C + "/f.txt"), "D:\\" + kTrail5C + "\\f.txt");
+    EXPECT_EQ(LiteralPath936("D:\\dir\\"), "D:\\dir\\");
 }
 
 TEST(LocalPath, TemporaryNameIsBesideTheTargetAndNeverAProductName)
