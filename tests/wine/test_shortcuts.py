@@ -86,10 +86,37 @@ class Shortcuts(InstallerCase):
         self.assertGreater(os.stat(link).st_mtime_ns, first)
         self.assertEqual(self.script(), self.file_line("a.dll") + self.expected_tail())
 
+    def point_programs_at(self, path):
+        key = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders"
+        self.wine.run_raw(["wine", "reg", "add", key, "/v", "Programs", "/t", "REG_EXPAND_SZ", "/d", path, "/f"])
+        self.addCleanup(self.wine.run_raw, ["wine", "reg", "add", key, "/v", "Programs", "/t", "REG_EXPAND_SZ",
+                                            "/d", self.programs, "/f"])
+
+    def test_without_a_usable_programs_folder_there_is_no_group_and_no_rd_line(self):
+        # 255 bytes: "\\Qelmora" would still fit 260, its links would not. A folder the shell cannot give
+        # (a drive that does not exist) must not become "\\Qelmora" at the root of the current drive.
+        # Either way nothing may be made in, or removed from, the folders above.
+        long_programs = "C:\\" + "L" * 120 + "\\" + "P" * (255 - 124)
+        self.assertEqual(len(long_programs), 255)
+        os.makedirs(self.wine.host_path(long_programs), exist_ok=True)
+        for programs in (long_programs, "Q:\\nowhere\\Programs"):
+            with self.subTest(programs=programs[:20]):
+                self.point_programs_at(programs)
+                self.install({"list.txt": {"body": b"a.dll\r\n"}, "a.dll": {"body": b"A"}})
+                desktop_line = b'del "' + self.links()["desktop"].encode("gbk") + b'"\r\n'
+                self.assertEqual(self.script(), self.file_line("a.dll") + desktop_line + SELF_DELETE)
+                self.read_link(self.links()["desktop"])
+                for server in self.servers:
+                    server.close()
+                self.servers = []
+        for folder in (long_programs, "C:\\" + "L" * 120):
+            self.assertEqual([n for n in os.listdir(self.wine.host_path(folder)) if n.endswith(".lnk")], [], folder)
+        self.assertFalse(os.path.exists(self.wine.host_path("C:\\Qelmora")))
+
     def test_running_the_script_removes_what_was_installed(self):
         self.install({"list.txt": {"body": b"a.dll\r\nsub/b.dll\r\nsub\\deep\\c.dll\r\n100%.dat\r\n"},
                       "a.dll": {"body": b"A"}, "sub/b.dll": {"body": b"B"}, "sub/deep/c.dll": {"body": b"C"},
-                      "100%.dat": {"body": b"P"}})
+                      "100%25.dat": {"body": b"P"}})
         group = self.wine.host_path(self.group)
         self.assertTrue(os.path.isdir(group))
         rc = self.wine.run_raw(["wine", "cmd", "/c", INSTALL_DIR + "unload.bat"], timeout=120,
