@@ -14,10 +14,6 @@
 namespace {
 
 const char kDefaultInstallDir[] = "C:\\Program Files\\Qelmora\\";
-constexpr DWORD kRequestFlags = INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_CACHE_WRITE |
-                                INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NEED_FILE |
-                                INTERNET_FLAG_TRANSFER_BINARY;   // 0x24200012
-static_assert(kRequestFlags == 0x24200012, "request flags");
 
 // Posted by the worker when it has ended; wParam carries the install result.
 constexpr UINT WM_APP_INSTALL_FINISHED = WM_APP + 1;
@@ -165,6 +161,9 @@ void CUpdateDlg::OnCancel()
 
 void CUpdateDlg::OnInstall()
 {
+    // The button is hidden once pressed, but a click message may still be under way: one run only.
+    if (m_nInstallState != 0 || m_worker)
+        return;
     EnterInstallingState();
     InstallSettings settings;
     settings.hConnection = m_pConnection.get();
@@ -211,7 +210,8 @@ unsigned __stdcall CUpdateDlg::InstallThreadProc(void* pParam)
     try {
         result = dlg->RunInstall();
     } catch (...) {
-        result = 0;   // no exception leaves the thread
+        dlg->m_fileUninstall.Seal();   // no exception leaves the thread, and the script still ends
+        result = 0;
     }
     dlg->EnterFinishedState(result);
     return 0;
@@ -220,11 +220,7 @@ unsigned __stdcall CUpdateDlg::InstallThreadProc(void* pParam)
 int CUpdateDlg::RunInstall()
 {
     m_strUninstallPath = m_strInstallDir + "//unload.bat";
-    m_fileUninstall.Open(m_strUninstallPath);
-    const int result = m_engine.InstallFromList(std::string(m_strInstallDir));
-    ::DeleteFileA((m_strInstallDir + "//list.txt").c_str());
-    m_fileUninstall.Seal();
-    return result;
+    return m_engine.RunInstall(std::string(m_strInstallDir), m_strUninstallPath);
 }
 
 void CUpdateDlg::EnterFinishedState(int nResult)

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/install_engine.h"
+
 int main(int argc, char** argv)
 {
     if (argc < 5)
@@ -30,7 +32,7 @@ int main(int argc, char** argv)
         if (path.empty())
             continue;
         HINTERNET request = ::HttpOpenRequestA(connection, "GET", path.c_str(), "HTTP/1.0", nullptr, nullptr,
-                                               0x24200012, 1);
+                                               kRequestFlags, 1);
         if (!request || !::HttpSendRequestA(request, nullptr, 0, nullptr, 0)) {
             ++failures;
             if (request)

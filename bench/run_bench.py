@@ -45,7 +45,6 @@ def run_case(wine, port, name, files):
     def fresh(path):
         shutil.rmtree(path, ignore_errors=True)
         os.makedirs(path)
-        wine.clear_inet_cache()
 
     fresh(target)
     start = time.time()
@@ -86,7 +85,6 @@ def run_case(wine, port, name, files):
     shutil.rmtree(target, ignore_errors=True)
     shutil.rmtree(wine.host_path(ref_win + "\\"), ignore_errors=True)
     shutil.rmtree(curl_dir, ignore_errors=True)
-    wine.clear_inet_cache()
 
 
 def main():

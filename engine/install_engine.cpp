@@ -5,6 +5,7 @@
 
 #include "engine/create_folder_path.h"
 #include "engine/http_values.h"
+#include "engine/line_kinds.h"
 #include "engine/manifest_reader.h"
 #include "engine/path_rules.h"
 #include "platform/handles.h"
@@ -17,6 +18,8 @@ namespace {
 // whatever the file's size.
 constexpr DWORD kChunkBytes = 1024 * 1024;
 constexpr DWORD kManifestReadBytes = 4096;
+// No publisher's list comes near this; a larger answer is not a manifest and must not exhaust memory.
+constexpr long long kMaxManifestBytes = 64LL * 1024 * 1024;
 constexpr int kCallsPerFile = 5;
 constexpr DWORD kQuitPollMs = 100;
 // A fresh file is often opened for a moment by a virus scanner; the move is tried again meanwhile.
@@ -39,22 +42,34 @@ void SetIoTimeouts(HINTERNET handle, DWORD ms)
     ::InternetSetOptionA(handle, INTERNET_OPTION_SEND_TIMEOUT, &ms, sizeof ms);
 }
 
-// The announced body length: -1 without a Content-Length header; false for a negative one, which
-// no body can meet.
+// The announced body length: -1 without a Content-Length header (or one without a number); false for
+// a negative one, which no body can meet.
 bool AnnouncedLength(HINTERNET request, long long& expected)
 {
+    expected = -1;
     std::string lengthText;
-    if (!QueryText(request, HTTP_QUERY_CONTENT_LENGTH, lengthText)) {
-        expected = -1;
+    if (!QueryText(request, HTTP_QUERY_CONTENT_LENGTH, lengthText))
         return true;
-    }
-    expected = ParseDecimalPrefix(lengthText.c_str());
-    return expected >= 0;
+    long long length = 0;
+    if (!ParseContentLength(lengthText.c_str(), &length))
+        return true;   // a header without a number: read the body to its end
+    expected = length;
+    return length >= 0;
 }
 
+// A target that is a folder or read-only cannot be replaced however often the move is tried (the system
+// refuses the move over it); asked before moving, so that it fails at once and alike everywhere.
+bool IsUnreplaceable(const std::string& target)
+{
+    const DWORD attributes = ::GetFileAttributesA(target.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0;
+}
+
+// One that is open in another program (a scanner, the running product) usually can be, a moment later.
 bool IsTransientLock(DWORD error)
 {
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION;
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
 }
 
 }  // namespace
@@ -99,10 +114,37 @@ CInstallEngine::Fetch CInstallEngine::SendRequest(HINTERNET request, DWORD* erro
     return Fetch::Ok;
 }
 
+int CInstallEngine::RunInstall(const std::string& strInstallDir, const std::string& strScriptPath)
+{
+    m_script.Open(strScriptPath);
+    const int result = InstallFromList(strInstallDir);
+    ::DeleteFileA((strInstallDir + "//list.txt").c_str());
+    m_script.Seal();
+    return result;
+}
+
 int CInstallEngine::InstallFromList(const std::string& strInstallDir)
 {
     m_strInstallDir = strInstallDir;
+    m_strPrefix = RequestPrefix(m_settings.strObject);
     m_outcome = InstallOutcome{InstallEnd::ManifestRefused, 0};
+    m_nFilesPending = 0;
+    m_bSendErrorShown = false;
+    try {
+        return FetchAndWalk();
+    } catch (...) {
+        // Out of memory (a huge list in this 32-bit process) or any other surprise: the run ends
+        // unsuccessful and in order; whatever was not reached counts as not installed.
+        if (m_outcome.end == InstallEnd::Stopped || m_outcome.end == InstallEnd::Complete) {
+            m_outcome.end = InstallEnd::FilesFailed;
+            m_outcome.failedFiles += m_nFilesPending;
+        }
+        return 0;
+    }
+}
+
+int CInstallEngine::FetchAndWalk()
+{
     unique_hinternet request(OpenRequest(m_settings.strObject));
     DWORD error = 0;
     switch (SendRequest(request.get(), &error)) {
@@ -123,7 +165,7 @@ int CInstallEngine::InstallFromList(const std::string& strInstallDir)
 bool CInstallEngine::ReadManifest(HINTERNET request)
 {
     long long expected = -1;
-    if (!AnnouncedLength(request, expected))
+    if (!AnnouncedLength(request, expected) || expected > kMaxManifestBytes)
         return false;
 
     std::vector<ListEntry> entries;
@@ -143,6 +185,8 @@ bool CInstallEngine::ReadManifest(HINTERNET request)
             break;
         reader.Feed(buffer, got);
         total += got;
+        if (total > kMaxManifestBytes)
+            return false;
     }
     if (expected >= 0 && total < expected)
         return false;
@@ -155,7 +199,8 @@ int CInstallEngine::InstallListEntries()
 {
     const int n = static_cast<int>(m_listEntries.size());
     m_host.SetProgressRange(n);
-    const std::string prefix = RequestPrefix(m_settings.strObject);
+    const std::vector<LineKind> kinds = ClassifyLines(m_listEntries, m_strPrefix);
+    m_nFilesPending = static_cast<int>(std::count(kinds.begin(), kinds.end(), LineKind::File));
 
     m_outcome = InstallOutcome{InstallEnd::Stopped, 0};
     for (int i = 0; i < n; ++i) {
@@ -164,13 +209,30 @@ int CInstallEngine::InstallListEntries()
         if (m_host.QuitRequest() == 2)
             return 0;
 
-        const std::string path = prefix + m_listEntries[i].strText;
-        if (IsFetchedLine(path)) {
-            bool placed = false;
-            for (int call = 0; call < kCallsPerFile && !placed && m_host.QuitRequest() != 2; ++call)
-                placed = DownloadFile(path) == 1;
-            if (!placed)
+        const std::string& line = m_listEntries[i].strText;
+        switch (kinds[i]) {
+        case LineKind::Folder:
+            if (!CreateListedFolder(line))
                 ++m_outcome.failedFiles;
+            break;
+        case LineKind::File:
+            --m_nFilesPending;
+            switch (FetchListedFile(m_strPrefix + line)) {
+            case FileEnd::Placed:
+                break;
+            case FileEnd::Failed:
+                ++m_outcome.failedFiles;
+                break;
+            case FileEnd::ServerLost:
+                // The server is gone: trying every remaining line five times would take minutes and
+                // could not succeed. The run ends as a stop does.
+                m_outcome.end = InstallEnd::ServerLost;
+                m_outcome.failedFiles += 1 + m_nFilesPending;
+                return 0;
+            }
+            break;
+        case LineKind::Skipped:
+            break;
         }
         m_host.StepProgress();
     }
@@ -178,28 +240,80 @@ int CInstallEngine::InstallListEntries()
         m_outcome.end = InstallEnd::FilesFailed;
         return 0;
     }
+    // A stop confirmed while the last line was under way: no shortcuts the script would not name.
+    if (m_host.QuitRequest() == 2)
+        return 0;
     m_host.CreateShortcuts();
     m_outcome.end = InstallEnd::Complete;
     return 1;
 }
 
-int CInstallEngine::DownloadFile(const std::string& strPath)
+CInstallEngine::FileEnd CInstallEngine::FetchListedFile(const std::string& path)
 {
+    int calls = 0;
+    int sendFailures = 0;
+    for (; calls < kCallsPerFile && m_host.QuitRequest() != 2; ++calls) {
+        DWORD sendError = 0;
+        const DWORD started = ::GetTickCount();
+        switch (DownloadFile(path, &sendError)) {
+        case Call::Placed:
+            return FileEnd::Placed;
+        case Call::Lasting:
+            return FileEnd::Failed;
+        case Call::Failed:
+            break;
+        case Call::SendFailed:
+            ++sendFailures;
+            ReportSendErrorOnce(sendError);
+            // A server that let the whole time-out pass without answering would cost that time again
+            // on every call. (Wine reports such a time-out as an aborted connection.)
+            if (sendError == ERROR_INTERNET_TIMEOUT || ::GetTickCount() - started >= m_settings.dwIoTimeoutMs)
+                return FileEnd::ServerLost;
+            break;
+        }
+    }
+    return calls > 0 && sendFailures == calls ? FileEnd::ServerLost : FileEnd::Failed;
+}
+
+void CInstallEngine::ReportSendErrorOnce(DWORD error)
+{
+    if (m_bSendErrorShown)
+        return;
+    m_bSendErrorShown = true;
+    m_host.ReportSendError(InternetErrorText(error));
+}
+
+bool CInstallEngine::CreateListedFolder(const std::string& line)
+{
+    if (CheckLocalFolder(m_strInstallDir, line) != PathVerdict::Ok)
+        return false;
+    std::string folder = m_strInstallDir + line;
+    if (!EndsWithSeparator936(folder))
+        folder += "\\";
+    CreateFolderPath(folder.c_str());
+    const DWORD attributes = ::GetFileAttributesA(folder.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+CInstallEngine::Call CInstallEngine::DownloadFile(const std::string& strPath, DWORD* sendError)
+{
+    *sendError = ERROR_SUCCESS;
     const std::string relative = RelativePathOf(strPath);
     if (CheckLocalPath(m_strInstallDir, relative) != PathVerdict::Ok)
-        return 0;   // refused without a request: it would land outside the folder or be misread
+        return Call::Lasting;   // refused without a request: it would land outside the folder or be misread
     const std::string local = m_strInstallDir + relative;
     const std::string temp = TempPathFor(local);
-    ::DeleteFileA(temp.c_str());   // left by an earlier run that was killed mid-download
+    m_script.DiscardDownload(temp);   // left by an earlier run that was killed mid-download
 
-    unique_hinternet request(OpenRequest(strPath));
-    DWORD error = 0;
-    switch (SendRequest(request.get(), &error)) {
+    const bool underPrefix = strPath.compare(0, m_strPrefix.size(), m_strPrefix) == 0;
+    const std::string object = underPrefix ? RequestObject(m_strPrefix, strPath.substr(m_strPrefix.size()))
+                                           : RequestObject(std::string(), strPath);
+    unique_hinternet request(OpenRequest(object));
+    switch (SendRequest(request.get(), sendError)) {
     case Fetch::SendFailed:
-        m_host.ReportSendError(InternetErrorText(error));
-        return 0;
+        return Call::SendFailed;
     case Fetch::Refused:
-        return 0;
+        return Call::Failed;
     case Fetch::Ok:
         break;
     }
@@ -207,13 +321,13 @@ int CInstallEngine::DownloadFile(const std::string& strPath)
     CreateFolderPath(local.c_str());
     unique_file file = m_script.BeginDownload(temp);
     if (!file)
-        return 0;
+        return Call::Failed;
     const int streamed = StreamToTemp(request.get(), file.get());
     file.reset();
     request.reset();
     if (!streamed) {
         m_script.DiscardDownload(temp);
-        return 0;
+        return Call::Failed;
     }
     return PlaceFile(temp, local);
 }
@@ -249,8 +363,12 @@ int CInstallEngine::StreamToTemp(HINTERNET request, HANDLE file)
     return expected < 0 || total == expected;
 }
 
-int CInstallEngine::PlaceFile(const std::string& temp, const std::string& target)
+CInstallEngine::Call CInstallEngine::PlaceFile(const std::string& temp, const std::string& target)
 {
+    if (IsUnreplaceable(target)) {
+        m_script.DiscardDownload(temp);
+        return Call::Lasting;
+    }
     const std::string line = FileDeleteLine(target);
     for (int attempt = 0; attempt < kPlaceAttempts; ++attempt) {
         if (attempt > 0)
@@ -258,16 +376,18 @@ int CInstallEngine::PlaceFile(const std::string& temp, const std::string& target
         DWORD error = 0;
         switch (m_script.PlaceDownload(temp, target, line, &error)) {
         case UninstallScript::PlaceResult::Placed:
-            return 1;
+            return Call::Placed;
         case UninstallScript::PlaceResult::Abandoned:
             m_script.DiscardDownload(temp);
-            return 0;
+            return Call::Failed;
         case UninstallScript::PlaceResult::Failed:
-            if (!IsTransientLock(error))
-                attempt = kPlaceAttempts;
+            if (!IsTransientLock(error)) {
+                m_script.DiscardDownload(temp);
+                return Call::Lasting;
+            }
             break;
         }
     }
     m_script.DiscardDownload(temp);
-    return 0;
+    return Call::Failed;
 }

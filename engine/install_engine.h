@@ -13,10 +13,18 @@
 
 class UninstallScript;
 
+// Every request: reuse the connection, never write to or read from the cache (a reinstall must get
+// the publisher's current bytes, and no copy of a product file is left in the user's cache folder),
+// do not follow redirects, binary transfer.
+constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT |
+                                INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT |
+                                INTERNET_FLAG_TRANSFER_BINARY;   // 0xA4200002
+static_assert(kRequestFlags == 0xA4200002, "request flags");
+
 // What the engine borrows from its owner for one run; the connection stays the owner's.
 struct InstallSettings {
     HINTERNET hConnection = nullptr;
-    DWORD dwRequestFlags = 0x24200012;
+    DWORD dwRequestFlags = kRequestFlags;
     std::string strObject;            // the manifest's object path on the server
     DWORD dwIoTimeoutMs = 30000;      // receive and send time-out of every request
 };
@@ -29,31 +37,51 @@ public:
 
     void Configure(const InstallSettings& settings) { m_settings = settings; }
 
-    // Fetches the manifest and walks it. 1 when every line was walked and every listed file is in
-    // place (shortcuts are then made through the host), 0 otherwise.
+    // The worker's whole run, in this order whatever happens inside: open the uninstall script, install
+    // from the list, delete a list.txt in the install folder, give the script its last line and close it.
+    int RunInstall(const std::string& strInstallDir, const std::string& strScriptPath);
+
+    // Fetches the manifest and walks it. 1 when every line was walked and every listed file and folder
+    // is in place (shortcuts are then made through the host), 0 otherwise; Outcome() says why.
     int InstallFromList(const std::string& strInstallDir);
     int InstallListEntries();
-    // Fetches one file by its request path and places it under the install folder: 1 or 0.
-    int DownloadFile(const std::string& strPath);
 
     std::vector<ListEntry> m_listEntries;
     // How the last InstallFromList ended, for the window's unsuccessful look.
     const InstallOutcome& Outcome() const { return m_outcome; }
 
+    // What one call for a file came to.
+    enum class Call {
+        Placed,       // the file is in place and its script line written
+        Failed,       // an error status, a short body, a failed write: calling again may help
+        Lasting,      // refused, or its target cannot be replaced (a folder, read-only): it will not help
+        SendFailed,   // the request could not be sent: no connection, refused, timed out
+    };
+    // Fetches one file by its request path and places it under the install folder.
+    Call DownloadFile(const std::string& strPath, DWORD* sendError);
+
 private:
     enum class Fetch { Ok, SendFailed, Refused };
+    enum class FileEnd { Placed, Failed, ServerLost };
+    int FetchAndWalk();
+    FileEnd FetchListedFile(const std::string& path);
+    bool CreateListedFolder(const std::string& line);
+    void ReportSendErrorOnce(DWORD error);
     HINTERNET OpenRequest(const std::string& object) const;
     Fetch SendRequest(HINTERNET request, DWORD* error) const;
     bool ReadManifest(HINTERNET request);
     int StreamToTemp(HINTERNET request, HANDLE file);
-    int PlaceFile(const std::string& temp, const std::string& target);
+    Call PlaceFile(const std::string& temp, const std::string& target);
 
     IInstallHost& m_host;
     UninstallScript& m_script;
     InstallSettings m_settings;
     std::string m_strInstallDir;
+    std::string m_strPrefix;          // the manifest's folder on the server
     std::vector<char> m_buffer;
     InstallOutcome m_outcome;
+    int m_nFilesPending = 0;          // file lines of the walk not yet reached
+    bool m_bSendErrorShown = false;   // one message box per run
 };
 
 // The system's text for a WinINet (or Winsock, or system) error code, at most 1023 bytes; empty

@@ -3,14 +3,39 @@
 
 #include <cstring>
 
+#include "engine/path_rules.h"
 #include "shell/batch_lines.h"
+
+namespace {
+
+// "\\?\C:\..." or "\\?\UNC\server\share\...": the system takes the name as it is, without the
+// 260-character limit of the plain form.
+std::wstring ExtendedLengthPath(const std::string& path)
+{
+    std::string literal = LiteralPath936(path);
+    std::wstring prefix = L"\\\\?\\";
+    if (literal.compare(0, 2, "\\\\") == 0) {
+        literal.erase(0, 2);
+        prefix += L"UNC\\";
+    }
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, literal.data(), static_cast<int>(literal.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    if (length > 0)
+        ::MultiByteToWideChar(CP_ACP, 0, literal.data(), static_cast<int>(literal.size()), &wide[0], length);
+    return prefix + wide;
+}
+
+void DeleteTemporary(const std::string& tempPath) { ::DeleteFileW(ExtendedLengthPath(tempPath).c_str()); }
+
+}  // namespace
 
 void UninstallScript::Open(const std::string& path)
 {
     CSingleLock lock(m_cs);
+    if (m_bSealed)
+        return;
     m_file.reset(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    m_bSealed = false;
 }
 
 bool UninstallScript::IsOpen()
@@ -19,13 +44,16 @@ bool UninstallScript::IsOpen()
     return static_cast<bool>(m_file);
 }
 
-void UninstallScript::Append(const std::string& bytes)
+bool UninstallScript::Append(const std::string& bytes)
 {
     CSingleLock lock(m_cs);
-    if (m_bSealed || !m_file)
-        return;
-    DWORD written = 0;
-    ::WriteFile(m_file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    if (m_bSealed)
+        return false;
+    if (m_file) {
+        DWORD written = 0;
+        ::WriteFile(m_file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    }
+    return true;
 }
 
 unique_file UninstallScript::BeginDownload(const std::string& tempPath)
@@ -33,7 +61,7 @@ unique_file UninstallScript::BeginDownload(const std::string& tempPath)
     CSingleLock lock(m_cs);
     if (m_bSealed)
         return unique_file();
-    unique_file file(::CreateFileA(tempPath.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+    unique_file file(::CreateFileW(ExtendedLengthPath(tempPath).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file)
         m_strInFlight = tempPath;
@@ -48,7 +76,8 @@ UninstallScript::PlaceResult UninstallScript::PlaceDownload(const std::string& t
     *error = ERROR_SUCCESS;
     if (m_bSealed)
         return PlaceResult::Abandoned;
-    if (!::MoveFileExA(tempPath.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    if (!::MoveFileExW(ExtendedLengthPath(tempPath).c_str(), ExtendedLengthPath(target).c_str(),
+                       MOVEFILE_REPLACE_EXISTING)) {
         *error = ::GetLastError();
         return PlaceResult::Failed;
     }
@@ -63,7 +92,7 @@ UninstallScript::PlaceResult UninstallScript::PlaceDownload(const std::string& t
 void UninstallScript::DiscardDownload(const std::string& tempPath)
 {
     CSingleLock lock(m_cs);
-    ::DeleteFileA(tempPath.c_str());
+    DeleteTemporary(tempPath);
     if (m_strInFlight == tempPath)
         m_strInFlight.clear();
 }
@@ -75,7 +104,7 @@ void UninstallScript::Seal()
         return;
     m_bSealed = true;
     if (!m_strInFlight.empty()) {
-        ::DeleteFileA(m_strInFlight.c_str());
+        DeleteTemporary(m_strInFlight);
         m_strInFlight.clear();
     }
     if (m_file) {

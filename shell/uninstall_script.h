@@ -22,15 +22,18 @@ public:
     UninstallScript& operator=(const UninstallScript&) = delete;
 
     // Creates or truncates the file; write-only, no sharing. A failure is not reported: writes then
-    // go nowhere.
+    // go nowhere. Once sealed (the window's thread ended the run before a starved worker got here)
+    // it does nothing: the sealed script stays as it is.
     void Open(const std::string& path);
     bool IsOpen();
 
-    // One write of exactly these bytes; ignored once sealed or when the file is not open.
-    void Append(const std::string& bytes);
+    // One write of exactly these bytes (nothing when the file is not open). False once sealed: what
+    // the line would name must then not be made.
+    bool Append(const std::string& bytes);
 
     // Creates the temporary file of a download and remembers it, unless the script is sealed
     // (then the result is empty). The handle allows deletion, so Seal() can remove the file.
+    // Temporary names are opened in their extended-length form, so they may pass 259 bytes.
     unique_file BeginDownload(const std::string& tempPath);
 
     enum class PlaceResult { Placed, Failed, Abandoned };

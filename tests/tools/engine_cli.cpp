@@ -1,7 +1,11 @@
 // Runs the install engine without a window, for the Wine tests and the benchmark.
 //
 //   engine_cli URL INSTALL_DIR [--timeout MS] [--stop-after N] [--pause-after N --pause-ms MS]
+//              [--throw-at-step N] [--sealed-before-start 1]
 //
+// --throw-at-step makes the host throw std::bad_alloc from step N, as an allocation failure anywhere
+// in the walk would; --sealed-before-start ends the script before the run opens it, as the window's
+// thread does for a worker that never got going.
 // Prints what the engine asked of its host, one line each ("range N", "step I", "error TEXT",
 // "shortcuts"), then "result R", "outcome END FAILED_FILES" and "peak_working_set_kib K". unload.bat is written into
 // INSTALL_DIR as the installer's worker writes it.
@@ -13,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "engine/install_engine.h"
@@ -24,6 +29,7 @@ class ConsoleHost : public IInstallHost {
 public:
     int stopAfter = -1;
     int pauseAfter = -1;
+    int throwAt = -1;
     DWORD pauseMs = 0;
 
     int QuitRequest() const override
@@ -38,6 +44,8 @@ public:
         ++m_steps;
         std::printf("step %d\n", m_steps);
         std::fflush(stdout);
+        if (m_steps == throwAt)
+            throw std::bad_alloc();
         if (m_steps == stopAfter)
             m_quit = 2;
         if (m_steps == pauseAfter) {
@@ -73,6 +81,7 @@ int main(int argc, char** argv)
     std::string installDir = argv[2];
     ConsoleHost host;
     DWORD timeoutMs = 5000;
+    bool sealedBeforeStart = false;
     for (int i = 3; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         const long value = std::strtol(argv[i + 1], nullptr, 10);
@@ -84,6 +93,10 @@ int main(int argc, char** argv)
             host.pauseAfter = static_cast<int>(value);
         else if (option == "--pause-ms")
             host.pauseMs = static_cast<DWORD>(value);
+        else if (option == "--throw-at-step")
+            host.throwAt = static_cast<int>(value);
+        else if (option == "--sealed-before-start")
+            sealedBeforeStart = value != 0;
     }
 
     char hostName[256] = {};
@@ -117,9 +130,9 @@ int main(int argc, char** argv)
     settings.dwIoTimeoutMs = timeoutMs;
     engine.Configure(settings);
 
-    script.Open(installDir + "unload.bat");
-    const int result = engine.InstallFromList(installDir);
-    script.Seal();
+    if (sealedBeforeStart)
+        script.Seal();
+    const int result = engine.RunInstall(installDir, installDir + "//unload.bat");
 
     PROCESS_MEMORY_COUNTERS counters = {};
     counters.cb = sizeof counters;

@@ -7,6 +7,8 @@
 //   qdriver wait-visible ID MS      waits until control ID is visible
 //   qdriver rect ID                 screen rectangle of control ID (0: the window itself)
 //   qdriver click ID                clicks control ID (posted, so a modal answer does not block us)
+//   qdriver command ID              posts the click command of control ID to the window, visible or not
+//   qdriver answer-box MS           waits for a message box of the installer, answers OK: "box HEXTEXT"
 //   qdriver progress                prints "progress UPPER POS"
 //   qdriver wait-dialog MS          a second top-level dialog of the installer is up: its rectangle
 //   qdriver chooser                 "chooser VISIBLE L T R B HEX" of the folder chooser
@@ -396,6 +398,17 @@ int main(int argc, char** argv)
             rc = 0;
         } else if (cmd == "click") {
             rc = ::PostMessageA(::GetDlgItem(main, static_cast<int>(arg)), BM_CLICK, 0, 0) ? 0 : 1;
+        } else if (cmd == "command") {
+            HWND item = ::GetDlgItem(main, static_cast<int>(arg));
+            rc = ::PostMessageA(main, WM_COMMAND, MAKEWPARAM(arg, BN_CLICKED), reinterpret_cast<LPARAM>(item)) ? 0 : 1;
+        } else if (cmd == "answer-box") {
+            HWND box = nullptr;
+            if (WaitFor(static_cast<DWORD>(arg), [&] { box = FindOtherDialog(main); return box != nullptr; })) {
+                char text[1024] = {};
+                ::GetDlgItemTextA(box, 0xFFFF, text, sizeof text);   // the message box's text control
+                std::printf("box %s\n", Hex(text).c_str());
+                rc = ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0) ? 0 : 1;
+            }
         } else if (cmd == "progress") {
             HWND bar = ::GetDlgItem(main, 1002);
             std::printf("progress %ld %ld\n", static_cast<long>(::SendMessageA(bar, PBM_GETRANGE, FALSE, 0)),

@@ -156,11 +156,15 @@ class Wine:
         rest = windows_path[3:].replace("\\", "/")
         return os.path.join(self.prefix, "drive_c", rest)
 
-    def clear_inet_cache(self):
+    def inet_cache_files(self):
+        """Every file in the prefix's WinINet cache folders; the installer must leave none there."""
+        found = []
         users = os.path.join(self.prefix, "drive_c", "users")
         for user in os.listdir(users) if os.path.isdir(users) else []:
             cache = os.path.join(users, user, "AppData", "Local", "Microsoft", "Windows", "INetCache")
-            shutil.rmtree(cache, ignore_errors=True)
+            for base, _, names in os.walk(cache):
+                found += [os.path.join(base, n) for n in names if n.lower() != "index.dat"]
+        return found
 
     def close(self):
         self.run_raw(["wineserver", "-k"], timeout=30)

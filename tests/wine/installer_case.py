@@ -29,7 +29,6 @@ class InstallerCase(unittest.TestCase):
     def setUp(self):
         self.dir = self.wine.host_path(INSTALL_DIR)
         shutil.rmtree(self.dir, ignore_errors=True)
-        self.wine.clear_inet_cache()
         self.servers = []
         self.proc = None
 

@@ -1,6 +1,7 @@
 """The install engine under Wine, against nginx and against a server that misbehaves on purpose."""
 import os
 import shutil
+import threading
 import time
 import unittest
 
@@ -35,7 +36,6 @@ class EngineCase(unittest.TestCase):
         self.dir = self.wine.host_path(self.win_dir)
         shutil.rmtree(self.dir, ignore_errors=True)
         os.makedirs(self.dir)
-        self.wine.clear_inet_cache()
         self.server = None
 
     def tearDown(self):
@@ -278,7 +278,7 @@ class FileAnswers(EngineCase):
         self.assertEqual(self.leftovers(), [])
 
     def test_percent_in_a_name_is_doubled_in_the_script(self):
-        url = self.serve(b"100%.dat\n", {"100%.dat": b"P"})
+        url = self.serve(b"100%.dat\n", {"100%25.dat": b"P"})   # asked for escaped
         result, _ = self.install(url)
         self.assertEqual(result, 1)
         self.assertEqual(self.script(), b'del "' + gbk(self.win_dir) + b'100%%.dat"\r\ndel "%~f0"')
@@ -287,10 +287,12 @@ class FileAnswers(EngineCase):
 class PathRefusals(EngineCase):
     def test_lines_that_leave_the_folder_are_refused_without_a_request(self):
         bad = ["..\\evil.dll", "a/../../evil.dll", "C:\\evil.dll", "\\evil.dll", "/evil.dll",
-               "ads.txt:stream", "pipe|x.dll", "con.txt", "x" * 250 + ".dll", "part.dll.~qdl"]
+               "ads.txt:stream", "pipe|x.dll", "con.txt", "x" * 250 + ".dll", "part.dll.~qdl",
+               "CONIN$.txt", "clock$.dat", "LPT0.log"]
+        raw = [b"nul\x00byte.dll", b"bad\x81\x20trail.dll", b"cut\x81"]
         routes = {n: b"EVIL" for n in bad}
         routes["ok.dll"] = b"OK"
-        url = self.serve(b"\r\n".join(n.encode() for n in bad) + b"\r\nok.dll\r\n", routes)
+        url = self.serve(b"\r\n".join([n.encode() for n in bad] + raw) + b"\r\nok.dll\r\n", routes)
         result, lines = self.install(url)
         self.assertEqual(result, 0)
         paths = [r["path"] for r in self.server.requests]
@@ -321,6 +323,173 @@ class PathRefusals(EngineCase):
             self.assertEqual(f.read(), b"GBK")
 
 
+class ListingToolManifests(EngineCase):
+    def test_folder_lines_with_dots_are_created_not_fetched(self):
+        root = os.path.join(harness.WORK, "nginx-root-folders")
+        shutil.rmtree(root, ignore_errors=True)
+        files = {
+            "Microsoft.VC90.CRT/msvcr90.dll": os.urandom(20_000),
+            "plugins.d/a.so": b"plugin",
+            "bin/tool.exe": b"tool",
+            "Termview.exe": b"exe",
+        }
+        for name, data in files.items():
+            path = os.path.join(root, "Lineinstall_qmra", name)
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "wb") as f:
+                f.write(data)
+        os.makedirs(os.path.join(root, "Lineinstall_qmra", "empty.dir"))
+        lines = ["Microsoft.VC90.CRT", "Microsoft.VC90.CRT\\msvcr90.dll", "plugins.d/", "plugins.d/a.so", "bin",
+                 "bin/tool.exe", "empty.dir\\", "Termview.exe"]
+        with open(os.path.join(root, "Lineinstall_qmra", "list.txt"), "wb") as f:
+            f.write("\r\n".join(lines).encode() + b"\r\n")
+        port = harness.free_port()
+        nginx = Nginx(root, port)
+        try:
+            result, out = self.install("http://127.0.0.1:%d/Lineinstall_qmra/list.txt" % port)
+            log = nginx.access_log()
+        finally:
+            nginx.close()
+            shutil.rmtree(root, ignore_errors=True)
+        self.assertEqual(result, 1, out)
+        self.assertIn("range 8", out)
+        self.assertEqual(sum(1 for l in out if l.startswith("step ")), 8, "folder lines count for progress")
+        for folder in ("Microsoft.VC90.CRT", "plugins.d", "bin", "empty.dir"):
+            self.assertTrue(os.path.isdir(self.local(folder)), folder)
+        for name, data in files.items():
+            with open(self.local(name), "rb") as f:
+                self.assertEqual(f.read(), data, name)
+        requested = [l.split('"')[1] for l in log.splitlines() if '"GET ' in l]
+        self.assertEqual(len(requested), 5, requested)
+        self.assertNotIn("GET /Lineinstall_qmra/plugins.d/ HTTP/1.0", requested)
+        self.assertEqual(self.script(), self.file_line("Microsoft.VC90.CRT\\msvcr90.dll") + self.file_line("plugins.d/a.so") +
+                         self.file_line("bin/tool.exe") + self.file_line("Termview.exe") + b'del "%~f0"')
+        self.assertEqual(self.wine.inet_cache_files(), [], "no response is kept in the WinINet cache")
+
+    def test_names_with_percent_hash_and_brackets_are_fetched_escaped(self):
+        root = os.path.join(harness.WORK, "nginx-root-escapes")
+        shutil.rmtree(root, ignore_errors=True)
+        names = ["100%.txt", "a#b.txt", "x[1]{2}.dat", "%41.txt"]
+        os.makedirs(os.path.join(root, "Lineinstall_qmra"))
+        for name in names:
+            with open(os.path.join(root, "Lineinstall_qmra", name), "wb") as f:
+                f.write(name.encode())
+        with open(os.path.join(root, "Lineinstall_qmra", "list.txt"), "wb") as f:
+            f.write("\n".join(names).encode())
+        port = harness.free_port()
+        nginx = Nginx(root, port)
+        try:
+            result, out = self.install("http://127.0.0.1:%d/Lineinstall_qmra/list.txt" % port)
+        finally:
+            nginx.close()
+            shutil.rmtree(root, ignore_errors=True)
+        self.assertEqual(result, 1, out)
+        for name in names:
+            with open(self.local(name), "rb") as f:
+                self.assertEqual(f.read(), name.encode(), name)
+        self.assertEqual(self.script(), b"".join(self.file_line(n) for n in names) + b'del "%~f0"')
+
+
+class Placement(EngineCase):
+    def test_a_product_path_of_259_bytes_installs(self):
+        name = "n" * (259 - len(self.win_dir) - 4) + ".bin"
+        self.assertEqual(len(self.win_dir + name), 259)
+        url = self.serve(name.encode() + b"\n", {name: b"LONG"})
+        result, out = self.install(url)
+        self.assertEqual(result, 1, out)
+        with open(self.local(name), "rb") as f:
+            self.assertEqual(f.read(), b"LONG")
+        self.assertEqual(self.leftovers(), [])
+
+    def test_a_target_that_is_a_folder_or_read_only_fails_at_once(self):
+        os.makedirs(self.local("folder.dll"))
+        with open(self.local("locked.dll"), "wb") as f:
+            f.write(b"OLD")
+        os.chmod(self.local("locked.dll"), 0o444)   # Wine shows a file without write bits as read-only
+        url = self.serve(b"folder.dll\nlocked.dll\nok.dll\n", {"folder.dll": b"F", "locked.dll": b"L", "ok.dll": b"OK"})
+        started = time.time()
+        result, out = self.install(url)
+        elapsed = time.time() - started
+        self.assertEqual(result, 0)
+        self.assertIn("outcome files-failed 2", out)
+        self.assertEqual(self.requested("folder.dll"), 1, "no second download of the same bytes")
+        self.assertEqual(self.requested("locked.dll"), 1)
+        with open(self.local("locked.dll"), "rb") as f:
+            self.assertEqual(f.read(), b"OLD")
+        self.assertTrue(os.path.isdir(self.local("folder.dll")))
+        self.assertEqual(self.script(), self.file_line("ok.dll") + b'del "%~f0"')
+        self.assertEqual(self.leftovers(), [])
+        print("folder and read-only targets took %.1f s" % elapsed)
+
+    def test_a_length_header_without_digits_means_read_to_the_end(self):
+        data = os.urandom(50_000)
+        url = self.serve(None, {"x.bin": {"body": data, "length": "abc"}},
+                         manifest_route={"body": b"x.bin\n", "length": "none"})
+        result, out = self.install(url)
+        self.assertEqual(result, 1, out)
+        with open(self.local("x.bin"), "rb") as f:
+            self.assertEqual(f.read(), data)
+
+
+class LostServer(EngineCase):
+    def test_a_server_that_goes_away_ends_the_walk_with_one_message(self):
+        names = ["f%02d.dll" % i for i in range(30)]
+        url = self.serve("\n".join(names).encode(), {n: b"x" * 1000 for n in names})
+        original = self.server.answer
+        server = self.server
+
+        def answer(h):
+            original(h)
+            if h.path.endswith("f03.dll"):
+                threading.Thread(target=server.close, daemon=True).start()
+        self.server.answer = answer
+        started = time.time()
+        result, out = self.install(url)
+        elapsed = time.time() - started
+        print("lost server ended the walk in %.1f s" % elapsed)
+        self.assertEqual(result, 0)
+        self.assertLess(elapsed, 30)
+        self.assertEqual(len([l for l in out if l.startswith("error")]), 1, out)
+        self.assertTrue([l for l in out if l.startswith("outcome server-lost")], out)
+        self.assertNotIn("shortcuts", out)
+        self.assertTrue(self.script().endswith(b'del "%~f0"'))
+        self.assertLess(sum(1 for l in out if l.startswith("step ")), 6)
+
+    def test_a_server_that_never_answers_is_given_up_after_one_time_out(self):
+        url = self.serve(b"silent.dll\nnext.dll\n", {"silent.dll": {"mode": "silent", "seconds": 20},
+                                                      "next.dll": b"N"})
+        result, out = self.install(url, "--timeout", 1500)
+        self.assertEqual(result, 0)
+        self.assertEqual(self.requested("silent.dll"), 1)
+        self.assertEqual(self.requested("next.dll"), 0)
+        self.assertEqual(len([l for l in out if l.startswith("error")]), 1, out)
+        self.assertIn("outcome server-lost 2", out)
+
+
+class OrderlyEnds(EngineCase):
+    def test_an_exception_in_the_walk_still_ends_the_script_in_order(self):
+        names = ["e%d.dll" % i for i in range(4)]
+        url = self.serve("\n".join(names).encode(), {n: b"x" * 3000 for n in names})
+        with open(self.local("list.txt"), "wb") as f:
+            f.write(b"stale")
+        result, out = self.install(url, "--throw-at-step", 2)
+        self.assertEqual(result, 0)
+        self.assertIn("outcome files-failed 2", out)
+        self.assertEqual(self.script(), self.file_line("e0.dll") + self.file_line("e1.dll") + b'del "%~f0"')
+        self.assertFalse(os.path.exists(self.local("list.txt")))
+        self.assertEqual(self.leftovers(), [])
+
+    def test_a_script_sealed_before_the_worker_opens_it_stays_as_it_is(self):
+        with open(self.local("unload.bat"), "wb") as f:
+            f.write(b'del "earlier"\r\ndel "%~f0"')
+        url = self.serve(b"a.dll\n", {"a.dll": b"A"})
+        result, out = self.install(url, "--sealed-before-start", 1)
+        self.assertEqual(result, 0)
+        self.assertEqual(self.script(), b'del "earlier"\r\ndel "%~f0"')
+        self.assertFalse(os.path.exists(self.local("a.dll")), "nothing is placed once the script is sealed")
+        self.assertEqual(self.leftovers(), [])
+
+
 class PauseAndStop(EngineCase):
     def test_pause_holds_the_walk_between_lines(self):
         names = ["p%d.dll" % i for i in range(3)]
@@ -331,6 +500,14 @@ class PauseAndStop(EngineCase):
         times = {r["path"]: r["time"] for r in self.server.requests}
         self.assertGreater(times[PREFIX + "p1.dll"] - times[PREFIX + "p0.dll"], 1.3, "held after line 1")
         self.assertLess(times[PREFIX + "p2.dll"] - times[PREFIX + "p1.dll"], 1.0, "resumed with the next line")
+
+    def test_stop_during_the_last_line_makes_no_shortcuts(self):
+        names = ["t%d.dll" % i for i in range(3)]
+        url = self.serve(b"\n".join(n.encode() for n in names), {n: b"x" for n in names})
+        result, lines = self.install(url, "--stop-after", 3)
+        self.assertEqual(result, 0)
+        self.assertNotIn("shortcuts", lines)
+        self.assertIn("outcome stopped 0", lines)
 
     def test_stop_ends_the_walk_without_shortcuts(self):
         names = ["s%d.dll" % i for i in range(5)]

@@ -1,5 +1,6 @@
 """The real installer under Wine and Xvfb: its window, its states, its worker and its orderly end."""
 import os
+import threading
 import time
 import unittest
 
@@ -77,7 +78,14 @@ class CompleteInstall(InstallerCase):
         self.wine.driver("click", 1003)
         self.assertTrue(self.wait_exit(10), "the finish button closes the window")
 
-    def test_second_run_replaces_an_installed_product(self):
+    def install_and_finish(self):
+        self.start_installer()
+        self.wine.driver("click", 1001)
+        self.assertTrue(self.wait_visible(1003))
+        self.wine.driver("click", 1003)
+        self.assertTrue(self.wait_exit(15))
+
+    def test_second_run_installs_what_the_server_has_now_and_caches_nothing(self):
         tree = product()
         self.nginx(tree, b"\n".join(n.encode("gbk") for n in tree))
         os.makedirs(os.path.join(self.dir, "data"))
@@ -85,12 +93,23 @@ class CompleteInstall(InstallerCase):
             f.write(b"old exe")
         with open(self.local("data\\skin.bmp"), "wb") as f:
             f.write(b"old skin")
-        self.start_installer()
-        self.wine.driver("click", 1001)
-        self.assertTrue(self.wait_visible(1003))
+        self.install_and_finish()
         for name, data in tree.items():
             with open(self.local(name), "rb") as f:
                 self.assertEqual(f.read(), data, name)
+        self.assertEqual(self.wine.inet_cache_files(), [], "no copy of a product file or of list.txt")
+
+        # The publisher changes the files, keeping their sizes: a reinstall must get the new bytes.
+        root = os.path.join(harness.WORK, "nginx-root-" + self._testMethodName, "Lineinstall_qmra")
+        for name, data in tree.items():
+            tree[name] = bytes(b ^ 0x5A for b in data)
+            with open(os.path.join(root.encode(), name.replace("\\", "/").encode("gbk")), "wb") as f:
+                f.write(tree[name])
+        self.install_and_finish()
+        for name, data in tree.items():
+            with open(self.local(name), "rb") as f:
+                self.assertEqual(f.read(), data, name)
+        self.assertEqual(self.wine.inet_cache_files(), [])
 
 
 class UnsuccessfulEnds(InstallerCase):
@@ -120,6 +139,51 @@ class UnsuccessfulEnds(InstallerCase):
         self.assertFalse(os.path.exists(self.local("broken.dll")))
         self.assertEqual(self.script(), self.file_line("ok.dll") + SELF_DELETE, "no shortcut lines")
         self.assertFalse(os.path.exists(os.path.join(self.wine.home, "Desktop", "Qelmora.lnk")))
+
+
+class HonestEnds(InstallerCase):
+    def test_a_server_that_goes_away_ends_the_install_soon_with_one_message(self):
+        names = ["f%02d.dll" % i for i in range(30)]
+        routes = {"list.txt": {"body": "\r\n".join(names).encode()}}
+        for name in names:
+            routes[name] = {"body": b"x" * 2000, "mode": "slow", "pieces": 2, "pause": 0.1}
+        server = self.fault_server(routes)
+        original = server.answer
+        gone = []
+
+        def answer(h):
+            original(h)
+            if h.path.endswith("f03.dll") and not gone:
+                gone.append(time.time())
+                threading.Thread(target=server.close, daemon=True).start()
+        server.answer = answer
+        self.start_installer()
+        self.wine.driver("click", 1001)
+        rc, text = self.wine.driver("answer-box", 30000)
+        self.assertEqual(rc, 0, "the failure to reach the server is reported")
+        self.assertTrue(self.wait_visible(1003, 30000))
+        print("server gone to finish button: %.1f s" % (time.time() - gone[0]))
+        self.assertLess(time.time() - gone[0], 30)
+        self.assertNotEqual(self.wine.driver("answer-box", 2000)[0], 0, "one message per run")
+        self.shot("state-failed-server-lost")
+        placed = [n for n in names if os.path.exists(self.local(n))]
+        self.assertLess(len(placed), 6)
+        self.assertEqual(self.script(), b"".join(self.file_line(n) for n in placed) + SELF_DELETE)
+        self.assertFalse(os.path.exists(os.path.join(self.wine.home, "Desktop", "Qelmora.lnk")))
+
+    def test_a_click_message_for_the_hidden_install_button_starts_nothing(self):
+        server = self.fault_server({"list.txt": {"body": b"a.dll\r\n"},
+                                    "a.dll": {"body": b"A" * 3000, "mode": "slow", "pieces": 3, "pause": 0.3}})
+        self.start_installer()
+        self.wine.driver("click", 1001)
+        time.sleep(0.3)
+        self.wine.driver("command", 1001)
+        self.wine.driver("command", 1001)
+        self.assertTrue(self.wait_visible(1003))
+        time.sleep(1.0)
+        self.assertEqual([r["path"] for r in server.requests].count("/Lineinstall_qmra/list.txt"), 1)
+        self.assertTrue(self.script().startswith(self.file_line("a.dll")))
+        self.assertEqual(self.script().count(b"a.dll"), 1, "one walk wrote the script")
 
 
 class Keyboard(InstallerCase):
