@@ -18,6 +18,11 @@ const char kDefaultInstallDir[] = "C:\\Program Files\\Qelmora\\";
 // Posted by the worker when it has ended; wParam carries the install result.
 constexpr UINT WM_APP_INSTALL_FINISHED = WM_APP + 1;
 
+// While the walk runs, the bar is repainted at a human rate, not once per line.
+constexpr UINT_PTR kProgressTimer = 1;
+constexpr UINT kProgressRepaintMs = 33;
+const RECT kProgressRect = {224, 209, 441, 221};   // the bar and the percentage
+
 // How long a closing window waits for the worker to stop between two lines before it finishes the
 // uninstall script itself. The whole quit stays well under two seconds.
 constexpr DWORD kStopGraceMs = 600;
@@ -44,6 +49,7 @@ const UpdateDlgMessages::Map::Message UpdateDlgMessages::kMessages[] = {
     {WM_NCHITTEST, [](CUpdateDlg& d, WPARAM, LPARAM lp) -> LRESULT {
          return d.OnNcHitTest(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}); }},
     {WM_MOVE, [](CUpdateDlg& d, WPARAM, LPARAM) { return d.OnMove(); }},
+    {WM_TIMER, [](CUpdateDlg& d, WPARAM wp, LPARAM) { return d.OnTimer(static_cast<UINT_PTR>(wp)); }},
     {WM_APP_INSTALL_FINISHED, [](CUpdateDlg& d, WPARAM wp, LPARAM) -> LRESULT {
          return d.OnInstallFinished(static_cast<int>(wp)); }},
 };
@@ -170,6 +176,7 @@ void CUpdateDlg::OnInstall()
     settings.dwRequestFlags = m_dwRequestFlags;
     settings.strObject = m_strObject;
     settings.dwIoTimeoutMs = QELMORA_IO_TIMEOUT_MS;
+    settings.nParallel = QELMORA_PARALLEL_DOWNLOADS;
     m_engine.Configure(settings);
 
     const uintptr_t thread = ::_beginthreadex(nullptr, 0, &CUpdateDlg::InstallThreadProc, this,
@@ -180,6 +187,7 @@ void CUpdateDlg::OnInstall()
     }
     m_worker.reset(reinterpret_cast<HANDLE>(thread));
     ::SetThreadPriority(m_worker.get(), THREAD_PRIORITY_BELOW_NORMAL);
+    ::SetTimer(m_hWnd, kProgressTimer, kProgressRepaintMs, nullptr);
     ::ResumeThread(m_worker.get());
 }
 
@@ -239,6 +247,9 @@ void CUpdateDlg::EnterFinishedState(int nResult)
 
 LRESULT CUpdateDlg::OnInstallFinished(int nResult)
 {
+    ::KillTimer(m_hWnd, kProgressTimer);
+    if (SyncProgress())
+        ::InvalidateRect(m_hWnd, &kProgressRect, TRUE);
     if (nResult == 1) {
         m_btnInstall.ShowWindow(SW_HIDE);
         m_btnAgreement.ShowWindow(SW_HIDE);
@@ -308,16 +319,39 @@ void CUpdateDlg::OnClose()
 
 void CUpdateDlg::SetProgressRange(int lines)
 {
-    // 32-bit range: a manifest of more than 65,535 lines still counts right.
-    m_progress.SetRange32(0, lines);
-    m_progress.SetStep(1);
+    m_nWalkPos = 0;
+    m_nWalkUpper = lines;
 }
 
 void CUpdateDlg::StepProgress()
 {
-    m_progress.StepIt();
-    const RECT bar = {224, 209, 441, 221};
-    ::InvalidateRect(m_hWnd, &bar, TRUE);
+    ++m_nWalkPos;
+}
+
+bool CUpdateDlg::SyncProgress()
+{
+    const int upper = m_nWalkUpper.load();
+    if (upper < 0)
+        return false;
+    bool changed = false;
+    // 32-bit range: a manifest of more than 65,535 lines still counts right.
+    if (m_progress.GetUpper() != upper) {
+        m_progress.SetRange32(0, upper);
+        changed = true;
+    }
+    const int pos = m_nWalkPos.load();
+    if (m_progress.GetPos() != pos) {
+        m_progress.SetPos(pos);
+        changed = true;
+    }
+    return changed;
+}
+
+LRESULT CUpdateDlg::OnTimer(UINT_PTR id)
+{
+    if (id == kProgressTimer && SyncProgress())
+        ::InvalidateRect(m_hWnd, &kProgressRect, TRUE);
+    return 0;
 }
 
 void CUpdateDlg::ReportSendError(const std::string& text)

@@ -89,6 +89,9 @@ private:
 
     // Painting and dragging
     void OnPaint();
+    LRESULT OnTimer(UINT_PTR id);
+    // Brings the progress control to the walk's position; true when it changed.
+    bool SyncProgress();
     void DrawBackground(HDC dc);
     void DrawProgress(HDC dc);
     LRESULT OnNcHitTest(POINT screenPoint);
@@ -112,4 +115,8 @@ private:
 
     unique_kernel_handle m_worker;
     bool m_bWorkerAbandoned = false;
+    // The walk's progress, written by the worker without a round trip to this thread; the window
+    // brings it to the progress control when it paints and at most about 30 times a second otherwise.
+    std::atomic<int> m_nWalkUpper{-1};   // -1 until the list is read: the control keeps 0 to 100
+    std::atomic<int> m_nWalkPos{0};
 };

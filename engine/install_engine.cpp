@@ -2,6 +2,7 @@
 #include "engine/install_engine.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "engine/create_folder_path.h"
 #include "engine/http_values.h"
@@ -15,8 +16,10 @@
 namespace {
 
 // Wine's WinINet is several times slower with 64 KiB reads than with 1 MiB ones; memory stays flat
-// whatever the file's size.
+// whatever the file's size. The read-ahead's fetchers share a fixed budget between them.
 constexpr DWORD kChunkBytes = 1024 * 1024;
+constexpr size_t kReadAheadBufferBudget = 4 * 1024 * 1024;
+constexpr size_t kMinFetcherBuffer = 64 * 1024;
 constexpr DWORD kManifestReadBytes = 4096;
 // No publisher's list comes near this; a larger answer is not a manifest and must not exhaust memory.
 constexpr long long kMaxManifestBytes = 64LL * 1024 * 1024;
@@ -87,6 +90,19 @@ std::string InternetErrorText(DWORD code)
     return std::string(text, std::min<DWORD>(length, sizeof text - 1));
 }
 
+void CInstallEngine::Configure(const InstallSettings& settings)
+{
+    m_settings = settings;
+    if (m_settings.nParallel < 1)
+        m_settings.nParallel = 1;
+    if (m_settings.nParallel > 1) {
+        // WinINet allows only a few connections to one server per process unless told otherwise.
+        DWORD connections = static_cast<DWORD>(m_settings.nParallel);
+        ::InternetSetOptionA(nullptr, INTERNET_OPTION_MAX_CONNS_PER_SERVER, &connections, sizeof connections);
+        ::InternetSetOptionA(nullptr, INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER, &connections, sizeof connections);
+    }
+}
+
 HINTERNET CInstallEngine::OpenRequest(const std::string& object) const
 {
     HINTERNET request = ::HttpOpenRequestA(m_settings.hConnection, "GET", object.c_str(), "HTTP/1.0", nullptr,
@@ -103,8 +119,12 @@ CInstallEngine::Fetch CInstallEngine::SendRequest(HINTERNET request, DWORD* erro
         *error = ::GetLastError();
         return Fetch::SendFailed;
     }
+    const DWORD started = ::GetTickCount();
     if (!::HttpSendRequestA(request, nullptr, 0, nullptr, 0)) {
         *error = ::GetLastError();
+        // Wine reports a send that ran into its time-out as an aborted connection; it is a time-out.
+        if (::GetTickCount() - started >= m_settings.dwIoTimeoutMs)
+            *error = ERROR_INTERNET_TIMEOUT;
         return Fetch::SendFailed;
     }
     std::string status;
@@ -200,7 +220,22 @@ int CInstallEngine::InstallListEntries()
     const int n = static_cast<int>(m_listEntries.size());
     m_host.SetProgressRange(n);
     const std::vector<LineKind> kinds = ClassifyLines(m_listEntries, m_strPrefix);
-    m_nFilesPending = static_cast<int>(std::count(kinds.begin(), kinds.end(), LineKind::File));
+    std::vector<int> fileLines;
+    for (int i = 0; i < n; ++i)
+        if (kinds[i] == LineKind::File)
+            fileLines.push_back(i);
+    m_nFilesPending = static_cast<int>(fileLines.size());
+
+    std::unique_ptr<CDownloadQueue> readAhead;
+    if (m_settings.nParallel > 1 && fileLines.size() > 1) {
+        const size_t buffer = std::max(kMinFetcherBuffer, std::min<size_t>(
+                                  kChunkBytes, kReadAheadBufferBudget / static_cast<size_t>(m_settings.nParallel)));
+        readAhead = std::make_unique<CDownloadQueue>(
+            m_host, m_settings.nParallel, buffer,
+            [this](const std::string& path, std::vector<char>& bytes, DWORD* error) { return FetchToTemp(path, bytes, error); },
+            [this](const std::string& path) { m_script.DiscardDownload(TempPathFor(m_strInstallDir + RelativePathOf(path))); });
+    }
+    size_t nextFile = 0;   // the next file line to add to the read-ahead
 
     m_outcome = InstallOutcome{InstallEnd::Stopped, 0};
     for (int i = 0; i < n; ++i) {
@@ -215,9 +250,16 @@ int CInstallEngine::InstallListEntries()
             if (!CreateListedFolder(line))
                 ++m_outcome.failedFiles;
             break;
-        case LineKind::File:
+        case LineKind::File: {
             --m_nFilesPending;
-            switch (FetchListedFile(m_strPrefix + line)) {
+            CDownloadQueue* queue = nullptr;
+            if (readAhead) {
+                AddReadAhead(*readAhead, fileLines, nextFile);
+                // This line's download was added (and is taken back now) unless its path is refused.
+                if (IsPlaceable(m_strPrefix + line))
+                    queue = readAhead.get();
+            }
+            switch (FetchListedFile(m_strPrefix + line, queue)) {
             case FileEnd::Placed:
                 break;
             case FileEnd::Failed:
@@ -231,6 +273,7 @@ int CInstallEngine::InstallListEntries()
                 return 0;
             }
             break;
+        }
         case LineKind::Skipped:
             break;
         }
@@ -248,14 +291,26 @@ int CInstallEngine::InstallListEntries()
     return 1;
 }
 
-CInstallEngine::FileEnd CInstallEngine::FetchListedFile(const std::string& path)
+void CInstallEngine::AddReadAhead(CDownloadQueue& queue, const std::vector<int>& fileLines, size_t& nextFile)
+{
+    // At most N downloads not yet taken back, this line's among them: the disk holds no more unplaced files.
+    while (nextFile < fileLines.size() && queue.Outstanding() < m_settings.nParallel) {
+        const std::string path = m_strPrefix + m_listEntries[fileLines[nextFile++]].strText;
+        if (IsPlaceable(path))
+            queue.Add(path);
+    }
+}
+
+CInstallEngine::FileEnd CInstallEngine::FetchListedFile(const std::string& path, CDownloadQueue* readAhead)
 {
     int calls = 0;
     int sendFailures = 0;
     for (; calls < kCallsPerFile && m_host.QuitRequest() != 2; ++calls) {
         DWORD sendError = 0;
-        const DWORD started = ::GetTickCount();
-        switch (DownloadFile(path, &sendError)) {
+        // The first call is the read-ahead's when there is one; a failed read-ahead is called again here.
+        const Call call = calls == 0 && readAhead ? TakeReadAhead(*readAhead, path, &sendError)
+                                                  : DownloadFile(path, &sendError);
+        switch (call) {
         case Call::Placed:
             return FileEnd::Placed;
         case Call::Lasting:
@@ -266,13 +321,29 @@ CInstallEngine::FileEnd CInstallEngine::FetchListedFile(const std::string& path)
             ++sendFailures;
             ReportSendErrorOnce(sendError);
             // A server that let the whole time-out pass without answering would cost that time again
-            // on every call. (Wine reports such a time-out as an aborted connection.)
-            if (sendError == ERROR_INTERNET_TIMEOUT || ::GetTickCount() - started >= m_settings.dwIoTimeoutMs)
+            // on every call.
+            if (sendError == ERROR_INTERNET_TIMEOUT)
                 return FileEnd::ServerLost;
             break;
         }
     }
     return calls > 0 && sendFailures == calls ? FileEnd::ServerLost : FileEnd::Failed;
+}
+
+CInstallEngine::Call CInstallEngine::TakeReadAhead(CDownloadQueue& queue, const std::string& path, DWORD* sendError)
+{
+    switch (queue.TakeNext(sendError)) {
+    case CDownloadQueue::Result::Ok: {
+        const std::string local = m_strInstallDir + RelativePathOf(path);
+        return PlaceFile(TempPathFor(local), local);
+    }
+    case CDownloadQueue::Result::SendFailed:
+        return Call::SendFailed;
+    case CDownloadQueue::Result::Failed:
+    case CDownloadQueue::Result::Abandoned:
+        break;
+    }
+    return Call::Failed;
 }
 
 void CInstallEngine::ReportSendErrorOnce(DWORD error)
@@ -295,25 +366,49 @@ bool CInstallEngine::CreateListedFolder(const std::string& line)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+bool CInstallEngine::IsPlaceable(const std::string& requestPath) const
+{
+    return CheckLocalPath(m_strInstallDir, RelativePathOf(requestPath)) == PathVerdict::Ok;
+}
+
 CInstallEngine::Call CInstallEngine::DownloadFile(const std::string& strPath, DWORD* sendError)
 {
     *sendError = ERROR_SUCCESS;
-    const std::string relative = RelativePathOf(strPath);
-    if (CheckLocalPath(m_strInstallDir, relative) != PathVerdict::Ok)
+    if (!IsPlaceable(strPath))
         return Call::Lasting;   // refused without a request: it would land outside the folder or be misread
-    const std::string local = m_strInstallDir + relative;
+    if (m_buffer.size() < kChunkBytes)
+        m_buffer.resize(kChunkBytes);
+    switch (FetchToTemp(strPath, m_buffer, sendError)) {
+    case CDownloadQueue::Result::Ok: {
+        const std::string local = m_strInstallDir + RelativePathOf(strPath);
+        return PlaceFile(TempPathFor(local), local);
+    }
+    case CDownloadQueue::Result::SendFailed:
+        return Call::SendFailed;
+    case CDownloadQueue::Result::Failed:
+    case CDownloadQueue::Result::Abandoned:
+        break;
+    }
+    return Call::Failed;
+}
+
+CDownloadQueue::Result CInstallEngine::FetchToTemp(const std::string& requestPath, std::vector<char>& buffer,
+                                                   DWORD* sendError) const
+{
+    *sendError = ERROR_SUCCESS;
+    const std::string local = m_strInstallDir + RelativePathOf(requestPath);
     const std::string temp = TempPathFor(local);
     m_script.DiscardDownload(temp);   // left by an earlier run that was killed mid-download
 
-    const bool underPrefix = strPath.compare(0, m_strPrefix.size(), m_strPrefix) == 0;
-    const std::string object = underPrefix ? RequestObject(m_strPrefix, strPath.substr(m_strPrefix.size()))
-                                           : RequestObject(std::string(), strPath);
+    const bool underPrefix = requestPath.compare(0, m_strPrefix.size(), m_strPrefix) == 0;
+    const std::string object = underPrefix ? RequestObject(m_strPrefix, requestPath.substr(m_strPrefix.size()))
+                                           : RequestObject(std::string(), requestPath);
     unique_hinternet request(OpenRequest(object));
     switch (SendRequest(request.get(), sendError)) {
     case Fetch::SendFailed:
-        return Call::SendFailed;
+        return CDownloadQueue::Result::SendFailed;
     case Fetch::Refused:
-        return Call::Failed;
+        return CDownloadQueue::Result::Failed;
     case Fetch::Ok:
         break;
     }
@@ -321,28 +416,27 @@ CInstallEngine::Call CInstallEngine::DownloadFile(const std::string& strPath, DW
     CreateFolderPath(local.c_str());
     unique_file file = m_script.BeginDownload(temp);
     if (!file)
-        return Call::Failed;
-    const int streamed = StreamToTemp(request.get(), file.get());
+        return CDownloadQueue::Result::Failed;
+    const int streamed = StreamToTemp(request.get(), file.get(), buffer);
     file.reset();
     request.reset();
     if (!streamed) {
         m_script.DiscardDownload(temp);
-        return Call::Failed;
+        return CDownloadQueue::Result::Failed;
     }
-    return PlaceFile(temp, local);
+    return CDownloadQueue::Result::Ok;
 }
 
-int CInstallEngine::StreamToTemp(HINTERNET request, HANDLE file)
+int CInstallEngine::StreamToTemp(HINTERNET request, HANDLE file, std::vector<char>& buffer) const
 {
     long long expected = -1;
     if (!AnnouncedLength(request, expected))
         return 0;
 
-    if (m_buffer.size() < kChunkBytes)
-        m_buffer.resize(kChunkBytes);
+    const DWORD chunk = static_cast<DWORD>(buffer.size());
     long long total = 0;
     for (;;) {
-        DWORD want = kChunkBytes;
+        DWORD want = chunk;
         if (expected >= 0)
             want = static_cast<DWORD>(std::min<long long>(want, expected - total));
         if (want == 0)
@@ -351,12 +445,12 @@ int CInstallEngine::StreamToTemp(HINTERNET request, HANDLE file)
             return 0;   // abandoned: a stopped install places nothing more
         DWORD got = 0;
         // After a failed read WinINet reports a fake end of data: stop at the first failure.
-        if (!::InternetReadFile(request, m_buffer.data(), want, &got))
+        if (!::InternetReadFile(request, buffer.data(), want, &got))
             return 0;
         if (got == 0)
             break;
         DWORD written = 0;
-        if (!::WriteFile(file, m_buffer.data(), got, &written, nullptr) || written != got)
+        if (!::WriteFile(file, buffer.data(), got, &written, nullptr) || written != got)
             return 0;
         total += got;
     }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/download_queue.h"
 #include "engine/install_host.h"
 #include "engine/install_outcome.h"
 #include "engine/list_entry.h"
@@ -27,6 +28,7 @@ struct InstallSettings {
     DWORD dwRequestFlags = kRequestFlags;
     std::string strObject;            // the manifest's object path on the server
     DWORD dwIoTimeoutMs = 30000;      // receive and send time-out of every request
+    int nParallel = 1;                // downloads in flight at once; 1 fetches each line when the walk reaches it
 };
 
 class CInstallEngine {
@@ -35,7 +37,7 @@ public:
     CInstallEngine(const CInstallEngine&) = delete;
     CInstallEngine& operator=(const CInstallEngine&) = delete;
 
-    void Configure(const InstallSettings& settings) { m_settings = settings; }
+    void Configure(const InstallSettings& settings);
 
     // The worker's whole run, in this order whatever happens inside: open the uninstall script, install
     // from the list, delete a list.txt in the install folder, give the script its last line and close it.
@@ -64,13 +66,20 @@ private:
     enum class Fetch { Ok, SendFailed, Refused };
     enum class FileEnd { Placed, Failed, ServerLost };
     int FetchAndWalk();
-    FileEnd FetchListedFile(const std::string& path);
+    void AddReadAhead(CDownloadQueue& queue, const std::vector<int>& fileLines, size_t& nextFile);
+    FileEnd FetchListedFile(const std::string& path, CDownloadQueue* readAhead);
+    Call TakeReadAhead(CDownloadQueue& queue, const std::string& path, DWORD* sendError);
     bool CreateListedFolder(const std::string& line);
     void ReportSendErrorOnce(DWORD error);
+    bool IsPlaceable(const std::string& requestPath) const;
     HINTERNET OpenRequest(const std::string& object) const;
     Fetch SendRequest(HINTERNET request, DWORD* error) const;
     bool ReadManifest(HINTERNET request);
-    int StreamToTemp(HINTERNET request, HANDLE file);
+    // Fetches a file into its temporary file beside the target; thread-safe, so that the read-ahead's
+    // fetchers can run it side by side, each with its own buffer.
+    CDownloadQueue::Result FetchToTemp(const std::string& requestPath, std::vector<char>& buffer,
+                                       DWORD* sendError) const;
+    int StreamToTemp(HINTERNET request, HANDLE file, std::vector<char>& buffer) const;
     Call PlaceFile(const std::string& temp, const std::string& target);
 
     IInstallHost& m_host;

@@ -53,8 +53,7 @@ public:
 class CProgressCtrl : public CControl {
 public:
     void SetRange32(int lower, int upper) const { SendMessage(PBM_SETRANGE32, lower, upper); }
-    void SetStep(int step) const { SendMessage(PBM_SETSTEP, step); }
-    void StepIt() const { SendMessage(PBM_STEPIT); }
+    void SetPos(int pos) const { SendMessage(PBM_SETPOS, static_cast<WPARAM>(pos)); }
     int GetUpper() const { return static_cast<int>(SendMessage(PBM_GETRANGE, FALSE, 0)); }
     int GetPos() const { return static_cast<int>(SendMessage(PBM_GETPOS)); }
 };

@@ -64,7 +64,7 @@ unique_file UninstallScript::BeginDownload(const std::string& tempPath)
     unique_file file(::CreateFileW(ExtendedLengthPath(tempPath).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file)
-        m_strInFlight = tempPath;
+        m_inFlight.insert(tempPath);
     return file;
 }
 
@@ -81,7 +81,7 @@ UninstallScript::PlaceResult UninstallScript::PlaceDownload(const std::string& t
         *error = ::GetLastError();
         return PlaceResult::Failed;
     }
-    m_strInFlight.clear();
+    m_inFlight.erase(tempPath);
     if (m_file) {
         DWORD written = 0;
         ::WriteFile(m_file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
@@ -93,8 +93,7 @@ void UninstallScript::DiscardDownload(const std::string& tempPath)
 {
     CSingleLock lock(m_cs);
     DeleteTemporary(tempPath);
-    if (m_strInFlight == tempPath)
-        m_strInFlight.clear();
+    m_inFlight.erase(tempPath);
 }
 
 void UninstallScript::Seal()
@@ -103,10 +102,9 @@ void UninstallScript::Seal()
     if (m_bSealed)
         return;
     m_bSealed = true;
-    if (!m_strInFlight.empty()) {
-        DeleteTemporary(m_strInFlight);
-        m_strInFlight.clear();
-    }
+    for (const std::string& temp : m_inFlight)
+        DeleteTemporary(temp);
+    m_inFlight.clear();
     if (m_file) {
         DWORD written = 0;
         ::WriteFile(m_file.get(), kSelfDeleteLine, static_cast<DWORD>(std::strlen(kSelfDeleteLine)), &written, nullptr);

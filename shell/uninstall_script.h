@@ -3,18 +3,20 @@
 
 #include <windows.h>
 
+#include <set>
 #include <string>
 
 #include "platform/critical_section.h"
 #include "platform/handles.h"
 
-// Shared by the worker, which appends lines and places downloaded files, and the window's thread,
-// which may end the script while the worker is still blocked in a download.
+// Shared by the worker, which appends lines and places downloaded files, its read-ahead fetchers, which
+// create temporary files, and the window's thread, which may end the script while the worker is still
+// blocked in a download.
 //
 // Every placement (moving a finished download over its target and appending the target's line)
 // happens under one lock, and so does Seal(), which writes the last line and closes the file. After
-// Seal() nothing is placed any more: a download still in flight is abandoned and its temporary file
-// removed, so the script names exactly the files that are in place.
+// Seal() nothing is placed any more: every download in flight or fetched but not yet placed is
+// abandoned and its temporary file removed, so the script names exactly the files that are in place.
 class UninstallScript {
 public:
     UninstallScript() = default;
@@ -51,5 +53,5 @@ private:
     CCriticalSection m_cs;
     unique_file m_file;
     bool m_bSealed = false;
-    std::string m_strInFlight;   // temporary file of the download under way, if any
+    std::set<std::string> m_inFlight;   // temporary files of downloads under way or not yet placed
 };

@@ -35,6 +35,7 @@ void CUpdateDlg::DrawBackground(HDC dc)
 
 void CUpdateDlg::DrawProgress(HDC dc)
 {
+    SyncProgress();   // whenever the bar is painted, it shows where the walk is
     CSingleLock lock(m_csPaint);
     FillWithPattern(dc, m_hWnd, m_bmpBackground.get());
     FillSolid(dc, RECT{kTrackLeft, kTrackTop, kTrackRight, kTrackBottom}, kTrackColour);

@@ -1,7 +1,7 @@
 // Runs the install engine without a window, for the Wine tests and the benchmark.
 //
 //   engine_cli URL INSTALL_DIR [--timeout MS] [--stop-after N] [--pause-after N --pause-ms MS]
-//              [--throw-at-step N] [--sealed-before-start 1]
+//              [--throw-at-step N] [--sealed-before-start 1] [--parallel N]
 //
 // --throw-at-step makes the host throw std::bad_alloc from step N, as an allocation failure anywhere
 // in the walk would; --sealed-before-start ends the script before the run opens it, as the window's
@@ -82,6 +82,7 @@ int main(int argc, char** argv)
     ConsoleHost host;
     DWORD timeoutMs = 5000;
     bool sealedBeforeStart = false;
+    int parallel = 8;
     for (int i = 3; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         const long value = std::strtol(argv[i + 1], nullptr, 10);
@@ -95,6 +96,8 @@ int main(int argc, char** argv)
             host.pauseMs = static_cast<DWORD>(value);
         else if (option == "--throw-at-step")
             host.throwAt = static_cast<int>(value);
+        else if (option == "--parallel")
+            parallel = static_cast<int>(value);
         else if (option == "--sealed-before-start")
             sealedBeforeStart = value != 0;
     }
@@ -128,6 +131,7 @@ int main(int argc, char** argv)
     settings.hConnection = connection.get();
     settings.strObject = path;
     settings.dwIoTimeoutMs = timeoutMs;
+    settings.nParallel = parallel;
     engine.Configure(settings);
 
     if (sealedBeforeStart)

@@ -7,7 +7,7 @@ import harness
 from harness import FaultServer
 from installer_case import SELF_DELETE, InstallerCase
 
-NAMES = ["f%02d.dll" % i for i in range(30)]
+NAMES = ["f%02d.dll" % i for i in range(60)]   # 0.8 s each, eight at a time: about six seconds
 
 
 class Buttons(InstallerCase):
@@ -16,7 +16,7 @@ class Buttons(InstallerCase):
     def slow_product(self):
         routes = {"list.txt": {"body": "\r\n".join(NAMES).encode()}}
         for name in NAMES:
-            routes[name] = {"body": b"x" * 4000, "mode": "slow", "pieces": 2, "pause": 0.15}
+            routes[name] = {"body": b"x" * 4000, "mode": "slow", "pieces": 2, "pause": 0.8}
         return self.fault_server(routes)
 
     def fetched(self, server):

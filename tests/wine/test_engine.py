@@ -82,14 +82,15 @@ class NginxInstall(EngineCase):
     def test_product_tree_is_installed_byte_for_byte(self):
         root = os.path.join(harness.WORK, "nginx-root-engine")
         shutil.rmtree(root, ignore_errors=True)
+        # Sizes mixed so that the read-ahead's downloads end out of order; placing keeps the list's order.
         tree = {
+            "big.bin": os.urandom(3 * 1024 * 1024 + 17),
             "Termview.exe": os.urandom(300_000),
             "data/skin.bmp": os.urandom(5000),
             "a/b/c.dll": os.urandom(70_000),
             "x\\y\\z.dat": os.urandom(1234),
             GBK_DIR + "/" + GBK_FILE: "中文内容".encode("gbk"),
             "with space.txt": b"spaced",
-            "big.bin": os.urandom(3 * 1024 * 1024 + 17),
         }
         for name, data in tree.items():
             # WinINet sends '\' as '/'; a 0x5C trail byte stays as it is.
@@ -461,7 +462,8 @@ class LostServer(EngineCase):
         result, out = self.install(url, "--timeout", 1500)
         self.assertEqual(result, 0)
         self.assertEqual(self.requested("silent.dll"), 1)
-        self.assertEqual(self.requested("next.dll"), 0)
+        self.assertFalse(os.path.exists(self.local("next.dll")), "read ahead, never placed")
+        self.assertEqual(self.leftovers(), [])
         self.assertEqual(len([l for l in out if l.startswith("error")]), 1, out)
         self.assertIn("outcome server-lost 2", out)
 
@@ -494,7 +496,7 @@ class PauseAndStop(EngineCase):
     def test_pause_holds_the_walk_between_lines(self):
         names = ["p%d.dll" % i for i in range(3)]
         url = self.serve(b"\n".join(n.encode() for n in names), {n: b"x" for n in names})
-        result, lines = self.install(url, "--pause-after", 1, "--pause-ms", 1500)
+        result, lines = self.install(url, "--pause-after", 1, "--pause-ms", 1500, "--parallel", 1)
         self.assertEqual(result, 1)
         self.assertIn("pause 1500", lines)
         times = {r["path"]: r["time"] for r in self.server.requests}
@@ -509,10 +511,49 @@ class PauseAndStop(EngineCase):
         self.assertNotIn("shortcuts", lines)
         self.assertIn("outcome stopped 0", lines)
 
+    def test_pause_starts_no_new_download_while_read_ahead_is_in_flight(self):
+        names = ["r%02d.dll" % i for i in range(20)]
+        slow = {"body": b"x" * 4000, "mode": "slow", "pieces": 4, "pause": 0.25}   # one second each
+        url = self.serve("\n".join(names).encode(), {n: slow for n in names})
+        result, lines = self.install(url, "--pause-after", 1, "--pause-ms", 2500, "--parallel", 8)
+        self.assertEqual(result, 1, lines)
+        starts = sorted(r["time"] for r in self.server.requests if r["path"].endswith(".dll"))
+        self.assertEqual(len(starts), 20)
+        self.assertLess(starts[7] - starts[0], 0.8, "eight downloads start at once")
+        self.assertGreater(starts[8] - starts[7], 2.0, "none starts while paused")
+        for name in names:
+            self.assertTrue(os.path.exists(self.local(name)), name)
+        self.assertEqual(self.script(), b"".join(self.file_line(n) for n in names) + b'del "%~f0"')
+
+    def test_stop_abandons_the_read_ahead_and_leaves_no_temporary_file(self):
+        names = ["q%02d.dll" % i for i in range(12)]
+        slow = {"body": b"x" * 8000, "mode": "slow", "pieces": 8, "pause": 0.2}
+        url = self.serve("\n".join(names).encode(), {n: slow for n in names})
+        result, lines = self.install(url, "--stop-after", 1, "--parallel", 8)
+        self.assertEqual(result, 0)
+        placed = [n for n in names if os.path.exists(self.local(n))]
+        self.assertEqual(placed, ["q00.dll"])
+        self.assertEqual(self.script(), self.file_line("q00.dll") + b'del "%~f0"')
+        self.assertEqual(self.leftovers(), [])
+
+    def test_a_stalled_download_at_the_end_holds_the_finish_only_for_its_time_outs(self):
+        url = self.serve(b"a.dll\nb.dll\nstall.bin\n", {"a.dll": b"A", "b.dll": b"B",
+                                                         "stall.bin": {"body": b"s" * 100_000, "mode": "stall",
+                                                                       "seconds": 25}})
+        started = time.time()
+        result, lines = self.install(url, "--timeout", 1000, "--parallel", 8)
+        elapsed = time.time() - started
+        print("finished %.1f s after the start with a stalled last line" % elapsed)
+        self.assertEqual(result, 0)
+        self.assertLess(elapsed, 20, "five time-outs of one second, not the server's 25 s stall")
+        self.assertEqual(self.requested("stall.bin"), 5)
+        self.assertEqual(self.script(), self.file_line("a.dll") + self.file_line("b.dll") + b'del "%~f0"')
+        self.assertEqual(self.leftovers(), [])
+
     def test_stop_ends_the_walk_without_shortcuts(self):
         names = ["s%d.dll" % i for i in range(5)]
         url = self.serve(b"\n".join(n.encode() for n in names), {n: b"x" for n in names})
-        result, lines = self.install(url, "--stop-after", 2)
+        result, lines = self.install(url, "--stop-after", 2, "--parallel", 1)
         self.assertEqual(result, 0)
         self.assertNotIn("shortcuts", lines)
         self.assertEqual(self.requested("s2.dll"), 0)

@@ -167,7 +167,7 @@ class HonestEnds(InstallerCase):
         self.assertNotEqual(self.wine.driver("answer-box", 2000)[0], 0, "one message per run")
         self.shot("state-failed-server-lost")
         placed = [n for n in names if os.path.exists(self.local(n))]
-        self.assertLess(len(placed), 6)
+        self.assertLess(len(placed), 12, "no more than the downloads in flight when it went")
         self.assertEqual(self.script(), b"".join(self.file_line(n) for n in placed) + SELF_DELETE)
         self.assertFalse(os.path.exists(os.path.join(self.wine.home, "Desktop", "Qelmora.lnk")))
 
@@ -200,21 +200,23 @@ class Keyboard(InstallerCase):
         self.assertEqual(server.requests, [], "Enter does not start the install")
         self.assertTrue(self.visible(1001))
 
-    def test_escape_during_a_stalled_download_ends_in_order_within_two_seconds(self):
+    def test_escape_during_stalled_downloads_ends_in_order_within_two_seconds(self):
         big = os.urandom(4 * 1024 * 1024)
-        self.fault_server({"list.txt": {"body": b"first.dll\r\nslow.bin\r\nnever.dll\r\n"},
-                           "first.dll": {"body": b"FIRST"},
-                           "slow.bin": {"body": big, "mode": "stall", "seconds": 25},
-                           "never.dll": {"body": b"N"}})
+        stalled = ["slow%d.bin" % i for i in range(8)]
+        routes = {"list.txt": {"body": b"first.dll\r\n" + "\r\n".join(stalled).encode() + b"\r\nnever.dll\r\n"},
+                  "first.dll": {"body": b"FIRST"}, "never.dll": {"body": b"N"}}
+        for name in stalled:
+            routes[name] = {"body": big, "mode": "stall", "seconds": 25}
+        self.fault_server(routes)
         self.start_installer()
         self.real_click(1001)
         deadline = time.time() + 20
         while time.time() < deadline and not os.path.exists(self.local("first.dll")):
             time.sleep(0.1)
-        time.sleep(1.0)   # slow.bin is now in flight and stalled
+        time.sleep(1.0)   # the stalled downloads are in flight, side by side
         self.shot("state-installing")
-        self.assertEqual(self.wine.driver("progress")[1], "progress 3 1")
-        self.assertEqual(len(self.leftovers()), 1, "the download goes to a temporary file")
+        self.assertEqual(self.wine.driver("progress")[1], "progress 10 1")
+        self.assertGreaterEqual(len(self.leftovers()), 7, "each download goes to a temporary file of its own")
 
         pressed = time.time()
         self.key("Escape")
@@ -223,19 +225,19 @@ class Keyboard(InstallerCase):
         print("quit took %.2f s" % elapsed)
         self.assertLess(elapsed, 2.0, "gone within two seconds of the quit")
         self.assertEqual(self.script(), self.file_line("first.dll") + SELF_DELETE)
-        self.assertFalse(os.path.exists(self.local("slow.bin")))
-        self.assertFalse(os.path.exists(self.local("never.dll")))
+        for name in stalled + ["never.dll"]:
+            self.assertFalse(os.path.exists(self.local(name)), name)
         self.assertEqual(self.leftovers(), [], "no half file stays")
 
     def test_escape_between_lines_lets_the_worker_finish_the_script(self):
         names = ["f%d.dll" % i for i in range(40)]
         routes = {"list.txt": {"body": "\r\n".join(names).encode()}}
         for name in names:
-            routes[name] = {"body": b"x" * 2000, "mode": "slow", "pieces": 2, "pause": 0.1}
+            routes[name] = {"body": b"x" * 2000, "mode": "slow", "pieces": 2, "pause": 0.4}
         self.fault_server(routes)
         self.start_installer()
         self.wine.driver("click", 1001)
-        time.sleep(2.0)
+        time.sleep(2.0)   # eight at a time, 0.8 s each: about half are in place
         self.key("Escape")
         self.assertTrue(self.wait_exit(10))
         script = self.script()
