@@ -1,9 +1,14 @@
 #!/usr/bin/env python3
-"""Benchmark: the install engine against a plain WinINet reference and curl, on nginx over loopback.
+"""Benchmark: the installer on loopback, on a far server and through its real window.
 
-Prints wall times, the engine's ratio to each reference, and peak working sets. Figures only; it asserts
-nothing. Products: 2,000 files of 16 KiB, and one file of 512 MiB (sizes can be set with
---small-count and --big-mib).
+Prints wall times, ratios to references measured in the same run, and peak working sets. Figures only;
+it asserts nothing.
+- loopback (nginx on 127.0.0.1): 2,000 files of 16 KiB and one file of 512 MiB, through the engine with
+  one download at a time (N=1) and with the read-ahead (N=8), against a plain WinINet loop and curl;
+- far server (every answer 30 ms late): 600 and 2,000 files of 16 KiB, through the engine at N=1 and
+  N=8, against curl one at a time and curl with 8 parallel transfers;
+- the real exe driven through its window (click install, wait for the finish button): a list of
+  100,000 lines that are not fetched, the far 600-file product and the loopback 2,000-file product.
 """
 import argparse
 import os
@@ -19,94 +24,197 @@ sys.path.insert(0, os.path.join(ROOT, "tests", "wine"))
 import harness  # noqa: E402
 
 REF_FETCH = os.path.join(harness.WIN_BUILD, "bench", "ref_fetch.exe")
+FOLDER = "Lineinstall_qmra"
 
 
-def make_product(root, name, files):
-    folder = os.path.join(root, name)
-    shutil.rmtree(folder, ignore_errors=True)
+def small_product(count):
+    block = os.urandom(16 * 1024)
+    return {"f%04d.bin" % i: block for i in range(count)}
+
+
+def write_tree(root, files):
+    folder = os.path.join(root, FOLDER)
+    shutil.rmtree(root, ignore_errors=True)
     os.makedirs(folder)
-    block = os.urandom(1024 * 1024)
-    for rel, size in files:
+    for rel, data in files.items():
         with open(os.path.join(folder, rel), "wb") as f:
-            left = size
-            while left:
-                n = min(left, len(block))
-                f.write(block[:n])
-                left -= n
+            if isinstance(data, int):   # a size: written in blocks, never held whole
+                block = os.urandom(1024 * 1024)
+                left = data
+                while left:
+                    f.write(block[:min(left, len(block))])
+                    left -= min(left, len(block))
+            else:
+                f.write(data)
     with open(os.path.join(folder, "list.txt"), "w") as f:
-        f.write("\r\n".join(rel for rel, _ in files) + "\r\n")
-    return folder
+        f.write("\r\n".join(files) + "\r\n")
 
 
-def run_case(wine, port, name, files):
-    target_win = "C:\\bench\\%s\\" % name
-    target = wine.host_path(target_win)
+def fresh(path):
+    shutil.rmtree(path, ignore_errors=True)
+    os.makedirs(path)
 
-    def fresh(path):
-        shutil.rmtree(path, ignore_errors=True)
-        os.makedirs(path)
 
-    fresh(target)
+def run_engine(wine, port, parallel):
+    target_win = "C:\\bench\\engine\\"
+    fresh(wine.host_path(target_win))
     start = time.time()
-    rc, out = wine.run(harness.ENGINE_CLI, ["http://127.0.0.1:%d/%s/list.txt" % (port, name), target_win],
-                       timeout=3600, name="engine")
-    engine_time = time.time() - start
-    engine = dict(l.split(" ", 1) for l in out.splitlines() if l.startswith(("result", "peak")))
+    _, out = wine.run(harness.ENGINE_CLI, ["http://127.0.0.1:%d/%s/list.txt" % (port, FOLDER), target_win,
+                                          "--parallel", str(parallel)], timeout=3600, name="engine")
+    elapsed = time.time() - start
+    values = dict(l.split(" ", 1) for l in out.splitlines() if l.startswith(("result", "peak")))
+    shutil.rmtree(wine.host_path(target_win), ignore_errors=True)
+    return elapsed, values.get("result", "?"), values.get("peak_working_set_kib", "?")
 
-    ref_win = "C:\\bench\\%s-ref" % name
+
+def run_ref(wine, port, files):
+    ref_win = "C:\\bench\\ref"
     fresh(wine.host_path(ref_win + "\\"))
-    paths_file = os.path.join(harness.WORK, name + "-paths.txt")
+    paths_file = os.path.join(harness.WORK, "ref-paths.txt")
     with open(paths_file, "w") as f:
-        f.write("\n".join("/%s/%s" % (name, rel) for rel, _ in files) + "\n")
+        f.write("\n".join("/%s/%s" % (FOLDER, rel) for rel in files) + "\n")
     start = time.time()
-    rc, ref_out = wine.run(REF_FETCH, ["127.0.0.1", str(port), ref_win, "Z:" + paths_file.replace("/", "\\")],
-                           timeout=3600, name="ref")
-    ref_time = time.time() - start
-    ref = dict(l.split(" ", 1) for l in ref_out.splitlines() if " " in l)
-
-    curl_dir = os.path.join(harness.WORK, name + "-curl")
-    fresh(curl_dir)
-    config = os.path.join(harness.WORK, name + "-curl.cfg")
-    with open(config, "w") as f:
-        for rel, _ in files:
-            f.write('url = "http://127.0.0.1:%d/%s/%s"\noutput = "%s/%s"\n' % (port, name, rel, curl_dir, rel))
-    start = time.time()
-    subprocess.run(["curl", "-s", "-0", "-K", config], check=False)
-    curl_time = time.time() - start
-
-    total = sum(size for _, size in files)
-    print("%s: %d files, %.1f MiB" % (name, len(files), total / 2**20))
-    print("  engine      %7.2f s  result %s  peak working set %s KiB" %
-          (engine_time, engine.get("result", "?"), engine.get("peak_working_set_kib", "?")))
-    print("  wininet ref %7.2f s  failures %s  peak working set %s KiB" %
-          (ref_time, ref.get("failures", "?"), ref.get("peak_working_set_kib", "?")))
-    print("  curl        %7.2f s" % curl_time)
-    print("  engine / wininet ref = %.2f    engine / curl = %.2f" % (engine_time / ref_time, engine_time / curl_time))
-    shutil.rmtree(target, ignore_errors=True)
+    _, out = wine.run(REF_FETCH, ["127.0.0.1", str(port), ref_win, "Z:" + paths_file.replace("/", "\\")],
+                      timeout=3600, name="ref")
+    elapsed = time.time() - start
+    values = dict(l.split(" ", 1) for l in out.splitlines() if " " in l)
     shutil.rmtree(wine.host_path(ref_win + "\\"), ignore_errors=True)
-    shutil.rmtree(curl_dir, ignore_errors=True)
+    return elapsed, values.get("peak_working_set_kib", "?")
+
+
+def run_curl(port, files, parallel=None):
+    out_dir = os.path.join(harness.WORK, "curl-out")
+    fresh(out_dir)
+    config = os.path.join(harness.WORK, "curl.cfg")
+    with open(config, "w") as f:
+        for rel in files:
+            f.write('url = "http://127.0.0.1:%d/%s/%s"\noutput = "%s/%s"\n' % (port, FOLDER, rel, out_dir, rel))
+    argv = ["curl", "-s", "-0", "-K", config]
+    if parallel:
+        argv += ["--parallel", "--parallel-max", str(parallel)]
+    start = time.time()
+    subprocess.run(argv, check=False, timeout=3600)
+    elapsed = time.time() - start
+    shutil.rmtree(out_dir, ignore_errors=True)
+    return elapsed
+
+
+def run_window(wine):
+    """The real exe: click install, wait for the finish button. (ms, peak KiB)"""
+    install_dir = wine.host_path("C:\\Program Files\\Qelmora\\")
+    shutil.rmtree(install_dir, ignore_errors=True)
+    proc = wine.start(harness.EXE, name="installer")
+    try:
+        rc, _ = wine.driver("wait-window", 30000)
+        if rc != 0:
+            return None, "?"
+        rc, text = wine.driver("time-install", 600000, timeout=700)
+        install_ms = int(text.split()[1]) if rc == 0 else None
+        _, memory = wine.driver("memory")
+        peak = memory.split()[1] if memory.startswith("peak") else "?"
+        return install_ms, peak
+    finally:
+        harness.stop_process(proc)
+        wine.run_raw(["wineserver", "-k"], timeout=30)
+        shutil.rmtree(install_dir, ignore_errors=True)
+
+
+def fault_routes(files):
+    routes = {"/%s/list.txt" % FOLDER: {"body": ("\r\n".join(files) + "\r\n").encode()}}
+    for rel, data in files.items():
+        routes["/%s/%s" % (FOLDER, rel)] = {"body": data}
+    return routes
+
+
+def loopback(wine, root, name, files):
+    write_tree(root, files)
+    port = harness.free_port()
+    nginx = harness.Nginx(root, port)
+    try:
+        total = sum(d if isinstance(d, int) else len(d) for d in files.values())
+        print("loopback %s: %d files, %.1f MiB" % (name, len(files), total / 2**20))
+        ref_time, ref_peak = run_ref(wine, port, files)
+        curl_time = run_curl(port, files)
+        for parallel in (1, 8):
+            t, result, peak = run_engine(wine, port, parallel)
+            print("  engine N=%d   %7.2f s  result %s  peak working set %s KiB   / wininet ref %.2f   / curl %.2f" %
+                  (parallel, t, result, peak, t / ref_time, t / curl_time))
+        print("  wininet ref  %7.2f s  peak working set %s KiB" % (ref_time, ref_peak))
+        print("  curl         %7.2f s" % curl_time)
+    finally:
+        nginx.close()
+
+
+def far(wine, count, delay):
+    files = small_product(count)
+    server = harness.FaultServer(routes=fault_routes(files), delay=delay)
+    try:
+        print("far server (%d ms per answer) %d files of 16 KiB" % (delay * 1000, count))
+        curl_seq = run_curl(server.port, files)
+        curl_par = run_curl(server.port, files, parallel=8)
+        for parallel in (1, 8):
+            t, result, peak = run_engine(wine, server.port, parallel)
+            print("  engine N=%d   %7.2f s  result %s  peak working set %s KiB   / curl x8 %.2f" %
+                  (parallel, t, result, peak, t / curl_par))
+        print("  curl         %7.2f s" % curl_seq)
+        print("  curl x8      %7.2f s" % curl_par)
+    finally:
+        server.close()
+
+
+def window(wine, root, delay):
+    print("the real exe through its window (N=8 as built)")
+    lines = ("\r\n".join("folder%06d" % i for i in range(100_000)) + "\r\n").encode()
+    server = harness.FaultServer(port=harness.INSTALLER_PORT, routes={"/%s/list.txt" % FOLDER: {"body": lines}})
+    try:
+        ms, peak = run_window(wine)
+        print("  100,000 lines not fetched         %s s  peak working set %s KiB" %
+              ("%.2f" % (ms / 1000) if ms else "?", peak))
+    finally:
+        server.close()
+    files = small_product(600)
+    server = harness.FaultServer(port=harness.INSTALLER_PORT, routes=fault_routes(files), delay=delay)
+    try:
+        ms, peak = run_window(wine)
+        curl_par = run_curl(harness.INSTALLER_PORT, files, parallel=8)
+        print("  far 600 x 16 KiB                  %s s  peak working set %s KiB   / curl x8 %.2f" %
+              ("%.2f" % (ms / 1000) if ms else "?", peak, (ms or 0) / 1000 / curl_par))
+    finally:
+        server.close()
+    files = small_product(2000)
+    write_tree(root, files)
+    nginx = harness.Nginx(root, harness.INSTALLER_PORT)
+    try:
+        ms, peak = run_window(wine)
+        ref_time, _ = run_ref(wine, harness.INSTALLER_PORT, files)
+        print("  loopback 2,000 x 16 KiB           %s s  peak working set %s KiB   / wininet ref %.2f" %
+              ("%.2f" % (ms / 1000) if ms else "?", peak, (ms or 0) / 1000 / ref_time))
+    finally:
+        nginx.close()
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--small-count", type=int, default=2000)
     parser.add_argument("--big-mib", type=int, default=512)
+    parser.add_argument("--delay-ms", type=int, default=30)
+    parser.add_argument("--only", choices=("loopback", "far", "window"))
     args = parser.parse_args()
 
     os.makedirs(harness.WORK, exist_ok=True)
     root = os.path.join(harness.WORK, "root")
-    small = [("f%04d.bin" % i, 16 * 1024) for i in range(args.small_count)]
-    big = [("big.bin", args.big_mib * 1024 * 1024)]
-    make_product(root, "small", small)
-    make_product(root, "big", big)
-    port = harness.free_port()
-    nginx = harness.Nginx(root, port)
     wine = harness.Wine("wine")
     try:
-        run_case(wine, port, "small", small)
-        run_case(wine, port, "big", big)
+        if args.only in (None, "loopback"):
+            loopback(wine, root, "small", small_product(args.small_count))
+            loopback(wine, root, "big", {"big.bin": args.big_mib * 1024 * 1024})
+        if args.only in (None, "far"):
+            far(wine, 600, args.delay_ms / 1000)
+            far(wine, 2000, args.delay_ms / 1000)
+        if args.only in (None, "window"):
+            wine.start_display()
+            window(wine, root, args.delay_ms / 1000)
     finally:
-        nginx.close()
         wine.close()
         shutil.rmtree(root, ignore_errors=True)
     return 0

@@ -8,6 +8,8 @@
 //   qdriver rect ID                 screen rectangle of control ID (0: the window itself)
 //   qdriver click ID                clicks control ID (posted, so a modal answer does not block us)
 //   qdriver command ID              posts the click command of control ID to the window, visible or not
+//   qdriver time-install MS         clicks install, waits for the finish button: "install_ms N"
+//   qdriver memory                  the installer's peak working set: "peak_working_set_kib K"
 //   qdriver answer-box MS           waits for a message box of the installer, answers OK: "box HEXTEXT"
 //   qdriver progress                prints "progress UPPER POS"
 //   qdriver wait-dialog MS          a second top-level dialog of the installer is up: its rectangle
@@ -31,6 +33,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -401,6 +404,26 @@ int main(int argc, char** argv)
         } else if (cmd == "command") {
             HWND item = ::GetDlgItem(main, static_cast<int>(arg));
             rc = ::PostMessageA(main, WM_COMMAND, MAKEWPARAM(arg, BN_CLICKED), reinterpret_cast<LPARAM>(item)) ? 0 : 1;
+        } else if (cmd == "time-install") {
+            HWND finish = ::GetDlgItem(main, 1003);
+            const DWORD start = ::GetTickCount();
+            ::PostMessageA(::GetDlgItem(main, 1001), BM_CLICK, 0, 0);
+            while (!::IsWindowVisible(finish) && ::GetTickCount() - start < static_cast<DWORD>(arg))
+                ::Sleep(10);
+            if (::IsWindowVisible(finish)) {
+                std::printf("install_ms %lu\n", static_cast<unsigned long>(::GetTickCount() - start));
+                rc = 0;
+            }
+        } else if (cmd == "memory") {
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(main, &pid);
+            unique_kernel_handle process(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
+            PROCESS_MEMORY_COUNTERS counters = {};
+            counters.cb = sizeof counters;
+            if (process && ::GetProcessMemoryInfo(process.get(), &counters, sizeof counters)) {
+                std::printf("peak_working_set_kib %lu\n", static_cast<unsigned long>(counters.PeakWorkingSetSize / 1024));
+                rc = 0;
+            }
         } else if (cmd == "answer-box") {
             HWND box = nullptr;
             if (WaitFor(static_cast<DWORD>(arg), [&] { box = FindOtherDialog(main); return box != nullptr; })) {

@@ -231,6 +231,11 @@ http {
         stop_process(self.proc)
 
 
+class _QueuingHTTPServer(http.server.ThreadingHTTPServer):
+    request_queue_size = 64      # several clients connect at once (read-ahead, curl --parallel)
+    daemon_threads = True
+
+
 class FaultServer:
     """An HTTP/1.0 server of our own whose answers a test sets per path.
 
@@ -240,11 +245,12 @@ class FaultServer:
     (accept, read the request, never answer), "close" (read the request and close).
     """
 
-    MAX_REQUESTS = 5000
+    MAX_REQUESTS = 250000
     MAX_STALL = 30.0
 
-    def __init__(self, port=0, routes=None):
+    def __init__(self, port=0, routes=None, delay=0.0):
         self.routes = routes or {}
+        self.delay = delay   # seconds every answer waits, as a far server's round trip does
         self.requests = []
         self._stop = threading.Event()
         server = self
@@ -264,13 +270,14 @@ class FaultServer:
                     return
                 server.answer(self)
 
-        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
-        self.httpd.daemon_threads = True
+        self.httpd = _QueuingHTTPServer(("127.0.0.1", port), Handler)
         self.port = self.httpd.server_address[1]
         self.thread = threading.Thread(target=self.httpd.serve_forever, kwargs={"poll_interval": 0.1}, daemon=True)
         self.thread.start()
 
     def answer(self, h):
+        if self.delay and self._stop.wait(self.delay):
+            return
         route = self.routes.get(h.path)
         if route is None:
             route = {"status": 404, "body": b"<html>not found</html>"}
