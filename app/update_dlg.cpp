@@ -77,6 +77,7 @@ CUpdateDlg::CUpdateDlg(CWnd* pParent)
     m_nInstallState = 0;
     m_nQuitRequest = 0;
     m_strInstallDir = kDefaultInstallDir;
+    UseBaseUnits(kSong9ptUnits);   // the art's geometry whatever face stands in for 宋体
 }
 
 CUpdateDlg::~CUpdateDlg()

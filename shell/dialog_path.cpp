@@ -31,7 +31,10 @@ const DialogPathMessages::Map::Command DialogPathMessages::kCommands[] = {
 const DialogPathMessages::Map DialogPathMessages::kMap = {
     kMessages, sizeof kMessages / sizeof kMessages[0], kCommands, sizeof kCommands / sizeof kCommands[0]};
 
-CDialogPathEX::CDialogPathEX() : CDialog(IDD_DIALOG_PATH) {}
+CDialogPathEX::CDialogPathEX() : CDialog(IDD_DIALOG_PATH)
+{
+    UseBaseUnits(kShellDlg8ptUnits);
+}
 
 bool CDialogPathEX::OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
