@@ -15,6 +15,8 @@
 //   qdriver wait-browser MS         the shell's folder browser is up: its tree's rectangle
 //   qdriver iconic                  prints 1 when the main window is minimised
 //   qdriver dialog-click ID         clicks control ID of that second dialog
+//   qdriver layout WHICH            client size and children's client rectangles of the main window,
+//                                   the chooser or the second dialog: "client W H", "item ID X Y W H"
 //   qdriver capture L T R B FILE    the screen rectangle as Windows sees it, as a 24-bit BMP
 //   qdriver computername            GetComputerNameA
 //   qdriver pixel X Y               the screen pixel at X, Y as Windows sees it (0x00BBGGRR)
@@ -205,6 +207,31 @@ int PrintLink(const char* path)
     int show = 0;
     link->GetShowCmd(&show);
     std::printf("showcmd=%d\n", show);
+    return 0;
+}
+
+BOOL CALLBACK PrintChildLayout(HWND child, LPARAM lp)
+{
+    HWND top = reinterpret_cast<HWND>(lp);
+    if (::GetParent(child) != top)
+        return TRUE;
+    RECT rc;
+    ::GetWindowRect(child, &rc);
+    ::MapWindowPoints(nullptr, top, reinterpret_cast<POINT*>(&rc), 2);
+    std::printf("item %d %ld %ld %ld %ld\n", ::GetDlgCtrlID(child), rc.left, rc.top, rc.right - rc.left,
+                rc.bottom - rc.top);
+    return TRUE;
+}
+
+// The pixel layout of a dialog: its client size, then each direct child in template order.
+int PrintLayout(HWND top)
+{
+    if (!top)
+        return 1;
+    RECT client;
+    ::GetClientRect(top, &client);
+    std::printf("client %ld %ld\n", client.right, client.bottom);
+    ::EnumChildWindows(top, &PrintChildLayout, reinterpret_cast<LPARAM>(top));
     return 0;
 }
 
@@ -436,6 +463,11 @@ int main(int argc, char** argv)
                 PrintRect("tree", tree.found);
                 rc = 0;
             }
+        } else if (cmd == "layout" && argc > 2) {
+            const std::string which = argv[2];
+            rc = PrintLayout(which == "main"      ? main
+                             : which == "chooser" ? FindTopWithChild(main, "", 1021)
+                                                  : FindOtherDialog(main));
         } else if (cmd == "iconic") {
             std::printf("%d\n", ::IsIconic(main) ? 1 : 0);
             rc = 0;

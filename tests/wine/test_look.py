@@ -1,4 +1,5 @@
-"""The main window's look read back as pixels: progress track and fill, button looks, dragging."""
+"""The main window's look read back as pixels: progress track and fill, button looks, dragging, and the
+windows' geometry, in a prefix with a stand-in for 宋体 and in one without."""
 import time
 import unittest
 
@@ -76,6 +77,47 @@ class Look(InstallerCase):
         time.sleep(0.6)
         moved = self.rect(0)
         self.assertEqual((moved[0] - left, moved[1] - top), (-60, -100), "the body drags the window")
+
+    def test_geometry_of_the_three_windows_is_the_arts(self):
+        self.fault_server({"list.txt": {"body": b"one.dll\r\n"},
+                           "one.dll": {"body": b"1" * 100000, "mode": "stall", "seconds": 20}})
+        window = self.start_installer()
+        main = self.layout("main")
+        self.assertEqual((window[2] - window[0], window[3] - window[1]), (585, 297))
+        self.assertEqual(main["client"], (585, 297))
+        self.assertEqual(main[1001], (249, 183, 218, 44))
+        self.assertEqual(main[1003], (249, 200, 218, 44))
+        self.assertEqual(main[1020], (413, 272, 107, 24))
+        self.assertEqual(main[1018], (531, 3, 21, 17))
+        self.assertEqual(main[1019], (554, 3, 21, 17))
+        self.shot("geometry-idle-" + self.module)
+
+        self.wine.driver("click", 1020)
+        time.sleep(0.8)
+        chooser = self.layout("chooser")
+        self.assertEqual(chooser["client"], (585, 50), "the panel is 50 pixels high, as wide as the window")
+        self.assertEqual(chooser[1021], (83, 19, 410, 19))
+        self.assertEqual(chooser[1001], (500, 19, 24, 19))
+        self.shot("geometry-chooser-" + self.module)
+        self.wine.driver("click", 1020)
+        time.sleep(0.5)
+
+        self.wine.driver("click", 1001)
+        time.sleep(1.0)
+        self.wine.driver("click", 1019)
+        self.assertEqual(self.wine.driver("wait-dialog", 10000)[0], 0)
+        notice = self.layout("dialog")
+        self.assertEqual(notice["client"], (302, 187))
+        self.assertEqual(notice[1001], (69, 118, 75, 19))
+        self.assertEqual(notice[1019], (158, 118, 75, 19))
+        self.wine.driver("dialog-click", 1019)
+        self.assertTrue(self.wait_exit(10))
+
+
+class LookWithoutSongFace(Look):
+    """The same look in a prefix where Wine finds no 宋体 and takes a taller face for the dialogs."""
+    module = "look-plain"
+    song_face = False
 
 
 if __name__ == "__main__":
