@@ -250,6 +250,8 @@ LRESULT CUpdateDlg::OnInstallFinished(int nResult)
         m_btnPath.ShowWindow(SW_HIDE);
         ::ShowWindow(GetDlgItem(IDC_CHECK_AGREE), SW_HIDE);
         Invalidate(TRUE);
+    } else {
+        ShowUnsuccessfulEnd();
     }
     m_btnFinish.ShowWindow(SW_SHOW);
     return 0;
