@@ -48,6 +48,7 @@ const UpdateDlgMessages::Map::Message UpdateDlgMessages::kMessages[] = {
     {WM_NCHITTEST, [](CUpdateDlg& d, WPARAM, LPARAM lp) -> LRESULT {
          return d.OnNcHitTest(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}); }},
     {WM_MOVE, [](CUpdateDlg& d, WPARAM, LPARAM) { return d.OnMove(); }},
+    {WM_SIZE, [](CUpdateDlg& d, WPARAM wp, LPARAM) { return d.OnSize(wp); }},
     {WM_APP_INSTALL_FINISHED, [](CUpdateDlg& d, WPARAM wp, LPARAM) -> LRESULT {
          return d.OnInstallFinished(static_cast<int>(wp)); }},
 };
@@ -166,6 +167,8 @@ void CUpdateDlg::OnCancel()
 
 void CUpdateDlg::OnInstall()
 {
+    if (!m_dlgPath.CheckTypedFolder())
+        return;   // a typed folder that is not a full path: the user is asked for one first
     EnterInstallingState();
     InstallSettings settings;
     settings.hConnection = m_pConnection.get();

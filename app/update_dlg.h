@@ -86,6 +86,7 @@ private:
     void OnMinimize();
     void OnPathOption();
     LRESULT OnMove();
+    LRESULT OnSize(WPARAM sizeType);
     void OnClose();
 
     // Painting and dragging
