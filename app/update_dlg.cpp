@@ -50,6 +50,7 @@ const UpdateDlgMessages::Map::Message UpdateDlgMessages::kMessages[] = {
          return d.OnNcHitTest(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}); }},
     {WM_MOVE, [](CUpdateDlg& d, WPARAM, LPARAM) { return d.OnMove(); }},
     {WM_TIMER, [](CUpdateDlg& d, WPARAM wp, LPARAM) { return d.OnTimer(static_cast<UINT_PTR>(wp)); }},
+    {WM_SIZE, [](CUpdateDlg& d, WPARAM wp, LPARAM) { return d.OnSize(wp); }},
     {WM_APP_INSTALL_FINISHED, [](CUpdateDlg& d, WPARAM wp, LPARAM) -> LRESULT {
          return d.OnInstallFinished(static_cast<int>(wp)); }},
 };
@@ -79,6 +80,7 @@ CUpdateDlg::CUpdateDlg(CWnd* pParent)
     m_nInstallState = 0;
     m_nQuitRequest = 0;
     m_strInstallDir = kDefaultInstallDir;
+    UseBaseUnits(kSong9ptUnits);   // the art's geometry whatever face stands in for 宋体
 }
 
 CUpdateDlg::~CUpdateDlg()
@@ -170,6 +172,8 @@ void CUpdateDlg::OnInstall()
     // The button is hidden once pressed, but a click message may still be under way: one run only.
     if (m_nInstallState != 0 || m_worker)
         return;
+    if (!m_dlgPath.CheckTypedFolder())
+        return;   // a typed folder that is not a full path: the user is asked for one first
     EnterInstallingState();
     InstallSettings settings;
     settings.hConnection = m_pConnection.get();
@@ -256,6 +260,8 @@ LRESULT CUpdateDlg::OnInstallFinished(int nResult)
         m_btnPath.ShowWindow(SW_HIDE);
         ::ShowWindow(GetDlgItem(IDC_CHECK_AGREE), SW_HIDE);
         Invalidate(TRUE);
+    } else {
+        ShowUnsuccessfulEnd();
     }
     m_btnFinish.ShowWindow(SW_SHOW);
     return 0;

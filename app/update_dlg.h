@@ -51,6 +51,7 @@ public:
     unique_hfont m_fontProgress;
     int m_nInstallState = 0;
     InstallOutcome m_outcome;            // how the run ended; written with the state, under m_csPaint
+    std::string m_strEndStatus;          // what the failed end's look says; empty until then, under m_csPaint
     std::atomic<int> m_nQuitRequest{0};
     CSkinBtn m_btnMinimize;
     CSkinBtn m_btnClose;
@@ -85,6 +86,7 @@ private:
     void OnMinimize();
     void OnPathOption();
     LRESULT OnMove();
+    LRESULT OnSize(WPARAM sizeType);
     void OnClose();
 
     // Painting and dragging
@@ -94,6 +96,7 @@ private:
     bool SyncProgress();
     void DrawBackground(HDC dc);
     void DrawProgress(HDC dc);
+    void ShowUnsuccessfulEnd();
     LRESULT OnNcHitTest(POINT screenPoint);
     HICON OnQueryDragIcon() const { return m_hIcon; }
 

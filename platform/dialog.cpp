@@ -2,6 +2,7 @@
 #include "platform/dialog.h"
 
 #include <exception>
+#include <vector>
 
 #include "platform/app.h"
 
@@ -189,8 +190,42 @@ void CDialog::CenterWindow() const
     ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void CDialog::LayOutWithFixedUnits()
+{
+    CWinApp* app = CWinApp::Current();
+    HMODULE module = app ? app->m_hInstance : nullptr;
+    HRSRC resource = ::FindResourceA(module, MAKEINTRESOURCEA(m_nIDTemplate), MAKEINTRESOURCEA(5));   // RT_DIALOG
+    HGLOBAL loaded = resource ? ::LoadResource(module, resource) : nullptr;
+    const auto* bytes = static_cast<const unsigned char*>(loaded ? ::LockResource(loaded) : nullptr);
+    DialogLayout layout;
+    if (!bytes || !ReadDialogLayout(bytes, ::SizeofResource(module, resource), layout))
+        return;
+
+    // The dialog manager created the controls in template order; a control whose id does not match
+    // its template item (none should) keeps the place the system gave it.
+    size_t index = 0;
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child && index < layout.items.size();
+         child = ::GetWindow(child, GW_HWNDNEXT), ++index) {
+        const DialogItemLayout& item = layout.items[index];
+        if (static_cast<WORD>(::GetDlgCtrlID(child)) != static_cast<WORD>(item.id))
+            continue;
+        const DialogUnitRect px = DialogUnitsToPixels(item.rect, m_fixedUnits);
+        ::SetWindowPos(child, nullptr, px.x, px.y, px.cx, px.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+
+    const DialogUnitRect client = DialogUnitsToPixels(layout.rect, m_fixedUnits);
+    RECT frame = {0, 0, client.cx, client.cy};
+    ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_STYLE)), FALSE,
+                         static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_EXSTYLE)));
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 BOOL CDialog::HandleInitDialog()
 {
+    // Before the derived window binds its controls and places itself.
+    if (m_fixedUnits.x > 0 && m_fixedUnits.y > 0)
+        LayOutWithFixedUnits();
     RECT before;
     ::GetWindowRect(m_hWnd, &before);
     const BOOL focusDefault = OnInitDialog();

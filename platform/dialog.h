@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/controls.h"
+#include "platform/dialog_layout.h"
 #include "platform/wnd.h"
 
 class CDialog;
@@ -47,10 +48,15 @@ protected:
     // Centres over the owner when it is visible, otherwise over the work area.
     void CenterWindow() const;
 
+    // Lays the template out with these base units, the ones its font has where the art was made,
+    // instead of the ones the font found on this system gives. Call before the window is created.
+    void UseBaseUnits(DialogBaseUnits units) noexcept { m_fixedUnits = units; }
+
 private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     BOOL HandleInitDialog();
+    void LayOutWithFixedUnits();
     static bool PumpOneMessage();
 
     UINT m_nIDTemplate;
@@ -59,4 +65,5 @@ private:
     bool m_bEndModal = false;
     INT_PTR m_nModalResult = -1;
     bool m_bBound = false;
+    DialogBaseUnits m_fixedUnits;   // zero: the system's
 };

@@ -114,6 +114,10 @@ def buttons():
                        (("finish_normal", "finish_hover", "finish_pressed"), "立即体验")):
         for name, img in zip(ids, bar_button((215, 40), label, (255, 204, 64), (120, 50, 0))):
             save(img, name + ".bmp")
+    # After an install that did not succeed: a quiet bar without the arrow that invites a start.
+    for name, img in zip(("exit_normal", "exit_hover", "exit_pressed"),
+                         bar_button((215, 40), "退出安装", (236, 220, 184), (96, 64, 32), arrow=False)):
+        save(img, name + ".bmp")
 
     for look, text in (("normal", (90, 60, 20)), ("hover", (150, 40, 20)), ("pressed", (200, 20, 20))):
         img = field((107, 24))

@@ -52,4 +52,7 @@
 #define IDB_FINISH_NORMAL       193
 #define IDB_FINISH_HOVER        194
 #define IDB_FINISH_PRESSED      195
+#define IDB_EXIT_NORMAL         197
+#define IDB_EXIT_HOVER          198
+#define IDB_EXIT_PRESSED        199
 #define IDB_AGREEMENT_MISSING   143

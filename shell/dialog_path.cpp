@@ -3,12 +3,15 @@
 
 #include <shlobj.h>
 
+#include "platform/app.h"
 #include "platform/handles.h"
 #include "res/resource.h"
+#include "shell/typed_folder.h"
 
 namespace {
 const char kBrowseTitle[] = "选择安装目录";
 const char kProductFolder[] = "\\Qelmora\\";
+const char kNeedFullPath[] = "请输入完整的安装路径，例如“D:\\Qelmora\\”。";
 constexpr UINT IDC_BTN_BROWSE = 1001;
 }  // namespace
 
@@ -31,7 +34,10 @@ const DialogPathMessages::Map::Command DialogPathMessages::kCommands[] = {
 const DialogPathMessages::Map DialogPathMessages::kMap = {
     kMessages, sizeof kMessages / sizeof kMessages[0], kCommands, sizeof kCommands / sizeof kCommands[0]};
 
-CDialogPathEX::CDialogPathEX() : CDialog(IDD_DIALOG_PATH) {}
+CDialogPathEX::CDialogPathEX() : CDialog(IDD_DIALOG_PATH)
+{
+    UseBaseUnits(kShellDlg8ptUnits);
+}
 
 bool CDialogPathEX::OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
@@ -54,11 +60,51 @@ BOOL CDialogPathEX::OnInitDialog()
 LRESULT CDialogPathEX::OnShowWindow(WPARAM wParam, LPARAM lParam)
 {
     const LRESULT result = ::DefWindowProcA(m_hWnd, WM_SHOWWINDOW, wParam, lParam);
+    // Where the owner is now: it may have been dragged since it last wrote m_rcOwner, and the system
+    // shows the panel again by itself when the minimised owner is restored.
+    HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
+    if (owner && !::IsIconic(owner))
+        ::GetWindowRect(owner, &m_rcOwner);
+    if (lParam == SW_PARENTCLOSING)
+        m_bHiddenWithOwner = true;
+    else if (lParam == SW_PARENTOPENING)
+        m_bHiddenWithOwner = false;
     // Directly under the main window, exactly as wide, keeping its own height.
     RECT own;
     GetWindowRect(&own);
     MoveWindow(m_rcOwner.left, m_rcOwner.bottom, m_rcOwner.right - m_rcOwner.left, own.bottom - own.top, TRUE);
     return result;
+}
+
+void CDialogPathEX::FollowOwner(bool minimised)
+{
+    if (m_hWnd == nullptr)
+        return;
+    if (minimised) {
+        if (IsWindowVisible()) {
+            m_bHiddenWithOwner = true;
+            ShowWindow(SW_HIDE);
+        }
+    } else if (m_bHiddenWithOwner) {
+        m_bHiddenWithOwner = false;
+        if (!IsWindowVisible())
+            ShowWindow(SW_SHOWNOACTIVATE);
+    }
+}
+
+bool CDialogPathEX::CheckTypedFolder()
+{
+    std::string folder;
+    if (ReadTypedFolder(m_strPath, folder) != TypedFolder::NotFull) {
+        m_strPath = folder;
+        return true;
+    }
+    AppMessageBox(::GetWindow(m_hWnd, GW_OWNER), kNeedFullPath, MB_OK | MB_ICONWARNING);
+    if (!IsWindowVisible())
+        ShowWindow(SW_SHOWNORMAL);
+    ::SetFocus(m_editPath.m_hWnd);
+    m_editPath.SendMessage(EM_SETSEL, 0, -1);
+    return false;
 }
 
 void CDialogPathEX::OnEditChange()

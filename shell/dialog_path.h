@@ -19,6 +19,14 @@ public:
     RECT m_rcOwner = {};        // the main window's screen rectangle, written by the main window
     std::string m_strPath;      // the chosen folder; empty until the panel is first used
 
+    // Before the main window adopts m_strPath: drops the blanks around it and refuses a folder that is
+    // not a full path. A refused folder is left in the panel, selected, and the user is told; false then.
+    bool CheckTypedFolder();
+
+    // The main window was minimised (true) or restored (false): an open panel goes and comes back with
+    // it, docked under it. Windows does this for owned windows by itself; Wine does not.
+    void FollowOwner(bool minimised);
+
 protected:
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
@@ -33,4 +41,6 @@ private:
     void OnBrowse();
     void OnEditChange();
     LRESULT OnShowWindow(WPARAM wParam, LPARAM lParam);
+
+    bool m_bHiddenWithOwner = false;   // hidden because the main window was minimised
 };

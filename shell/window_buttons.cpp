@@ -50,6 +50,8 @@ void CUpdateDlg::OnMinimize()
 void CUpdateDlg::OnPathOption()
 {
     if (m_dlgPath.IsWindowVisible()) {
+        if (!m_dlgPath.CheckTypedFolder())
+            return;   // the panel stays open with the text selected
         m_dlgPath.ShowWindow(SW_HIDE);
         m_strInstallDir = m_dlgPath.m_strPath;
         return;
@@ -71,5 +73,12 @@ LRESULT CUpdateDlg::OnMove()
         m_dlgPath.GetWindowRect(&chooser);
         m_dlgPath.MoveWindow(main.left, main.bottom, chooser.right - chooser.left, chooser.bottom - chooser.top, TRUE);
     }
+    return 0;
+}
+
+LRESULT CUpdateDlg::OnSize(WPARAM sizeType)
+{
+    if (sizeType == SIZE_MINIMIZED || sizeType == SIZE_RESTORED)
+        m_dlgPath.FollowOwner(sizeType == SIZE_MINIMIZED);
     return 0;
 }

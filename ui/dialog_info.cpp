@@ -24,7 +24,10 @@ const DialogInfoMessages::Map::Command DialogInfoMessages::kCommands[] = {
 const DialogInfoMessages::Map DialogInfoMessages::kMap = {
     kMessages, sizeof kMessages / sizeof kMessages[0], kCommands, sizeof kCommands / sizeof kCommands[0]};
 
-CDialogInfo::CDialogInfo(CWnd* pParent) : CDialog(IDD_DIALOG_INFO, pParent) {}
+CDialogInfo::CDialogInfo(CWnd* pParent) : CDialog(IDD_DIALOG_INFO, pParent)
+{
+    UseBaseUnits(kShellDlg8ptUnits);
+}
 
 bool CDialogInfo::OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {

@@ -1,6 +1,8 @@
 // The main window's look: background per install state, the drawn progress bar, dragging by the body.
 #include "app/update_dlg.h"
+#include "res/resource.h"
 #include "ui/buffered_paint.h"
+#include "ui/outcome_text.h"
 #include "ui/progress_math.h"
 
 namespace {
@@ -8,6 +10,10 @@ namespace {
 const COLORREF kTrackColour = RGB(255, 255, 255);
 const COLORREF kFillColour = 0x000000BD;
 const char kProgressLabel[] = "安装进度:";
+const COLORREF kEndStatusColour = RGB(176, 24, 16);
+// The failed end's text sits under the finish button, on the plain lower part of the picture, and
+// starts where the progress label does.
+const POINT kEndStatusAt = {162, 256};
 
 void FillSolid(HDC dc, const RECT& rc, COLORREF colour)
 {
@@ -51,6 +57,23 @@ void CUpdateDlg::DrawProgress(HDC dc)
     ::TextOutA(dc, 162, 208, kProgressLabel, sizeof kProgressLabel - 1);
     const std::string percent = ProgressPercentText(upper, pos);
     ::TextOutA(dc, 415, 209, percent.c_str(), static_cast<int>(percent.size()));
+
+    if (!m_strEndStatus.empty()) {
+        ::SetTextColor(dc, kEndStatusColour);
+        ::TextOutA(dc, kEndStatusAt.x, kEndStatusAt.y, m_strEndStatus.c_str(), static_cast<int>(m_strEndStatus.size()));
+    }
+}
+
+void CUpdateDlg::ShowUnsuccessfulEnd()
+{
+    // The installing look stays, with what happened under the bar and a finish button that does not
+    // invite the user to try a product that is not (wholly) there.
+    {
+        CSingleLock lock(m_csPaint);
+        m_strEndStatus = FailedEndText(m_outcome);
+    }
+    m_btnFinish.LoadStateBitmaps(IDB_EXIT_NORMAL, IDB_EXIT_HOVER, IDB_EXIT_PRESSED, IDB_EXIT_PRESSED);
+    Invalidate(TRUE);
 }
 
 LRESULT CUpdateDlg::OnNcHitTest(POINT screenPoint)

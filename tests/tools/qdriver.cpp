@@ -18,7 +18,14 @@
 //   qdriver chooser-click ID        clicks a chooser control
 //   qdriver wait-browser MS         the shell's folder browser is up: its tree's rectangle
 //   qdriver iconic                  prints 1 when the main window is minimised
+//   qdriver restore                 restores the minimised main window, as its taskbar button does
+//   qdriver chooser-sel             "sel START END FOCUS" of the chooser's edit (FOCUS 1: it has the focus)
+//   qdriver wait-msgbox MS          a message box of the installer is up: "msgbox OWNED L T R B HEX",
+//                                   OWNED 1 when the main window owns it, HEX its text in code page 936
+//   qdriver msgbox-ok               answers that message box with OK
 //   qdriver dialog-click ID         clicks control ID of that second dialog
+//   qdriver layout WHICH            client size and children's client rectangles of the main window,
+//                                   the chooser or the second dialog: "client W H", "item ID X Y W H"
 //   qdriver capture L T R B FILE    the screen rectangle as Windows sees it, as a 24-bit BMP
 //   qdriver computername            GetComputerNameA
 //   qdriver pixel X Y               the screen pixel at X, Y as Windows sees it (0x00BBGGRR)
@@ -154,6 +161,51 @@ HWND FindTopWithChild(HWND main, const char* childClass, int childId)
     return search.found;
 }
 
+// A visible message box of the installer: a dialog that is neither the main window nor the chooser.
+struct MessageBoxSearch {
+    HWND main;
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK MatchMessageBox(HWND hwnd, LPARAM lp)
+{
+    auto* s = reinterpret_cast<MessageBoxSearch*>(lp);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    char cls[64] = {};
+    ::GetClassNameA(hwnd, cls, sizeof cls);
+    if (hwnd != s->main && pid == s->pid && std::strcmp(cls, "#32770") == 0 && ::IsWindowVisible(hwnd) &&
+        ::GetDlgItem(hwnd, 1021) == nullptr) {
+        s->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindMessageBox(HWND main)
+{
+    MessageBoxSearch search = {main, 0, nullptr};
+    ::GetWindowThreadProcessId(main, &search.pid);
+    ::EnumWindows(&MatchMessageBox, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The longest static text of a window: a message box's message.
+BOOL CALLBACK KeepLongestStatic(HWND child, LPARAM lp)
+{
+    auto* longest = reinterpret_cast<std::string*>(lp);
+    char cls[64] = {};
+    ::GetClassNameA(child, cls, sizeof cls);
+    if (lstrcmpiA(cls, "Static") != 0)
+        return TRUE;
+    char text[1024] = {};
+    ::SendMessageA(child, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    if (std::strlen(text) > longest->size())
+        *longest = text;
+    return TRUE;
+}
+
 template <typename Pred>
 bool WaitFor(DWORD ms, Pred pred)
 {
@@ -210,6 +262,31 @@ int PrintLink(const char* path)
     int show = 0;
     link->GetShowCmd(&show);
     std::printf("showcmd=%d\n", show);
+    return 0;
+}
+
+BOOL CALLBACK PrintChildLayout(HWND child, LPARAM lp)
+{
+    HWND top = reinterpret_cast<HWND>(lp);
+    if (::GetParent(child) != top)
+        return TRUE;
+    RECT rc;
+    ::GetWindowRect(child, &rc);
+    ::MapWindowPoints(nullptr, top, reinterpret_cast<POINT*>(&rc), 2);
+    std::printf("item %d %ld %ld %ld %ld\n", ::GetDlgCtrlID(child), rc.left, rc.top, rc.right - rc.left,
+                rc.bottom - rc.top);
+    return TRUE;
+}
+
+// The pixel layout of a dialog: its client size, then each direct child in template order.
+int PrintLayout(HWND top)
+{
+    if (!top)
+        return 1;
+    RECT client;
+    ::GetClientRect(top, &client);
+    std::printf("client %ld %ld\n", client.right, client.bottom);
+    ::EnumChildWindows(top, &PrintChildLayout, reinterpret_cast<LPARAM>(top));
     return 0;
 }
 
@@ -472,6 +549,39 @@ int main(int argc, char** argv)
                 PrintRect("tree", tree.found);
                 rc = 0;
             }
+        } else if (cmd == "layout" && argc > 2) {
+            const std::string which = argv[2];
+            rc = PrintLayout(which == "main"      ? main
+                             : which == "chooser" ? FindTopWithChild(main, "", 1021)
+                                                  : FindOtherDialog(main));
+        } else if (cmd == "restore") {
+            rc = ::PostMessageA(main, WM_SYSCOMMAND, SC_RESTORE, 0) ? 0 : 1;
+        } else if (cmd == "chooser-sel") {
+            HWND chooser = FindTopWithChild(main, "", 1021);
+            HWND edit = chooser ? ::GetDlgItem(chooser, 1021) : nullptr;
+            if (edit) {
+                DWORD start = 0, end = 0;
+                ::SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+                GUITHREADINFO gui = {};
+                gui.cbSize = sizeof gui;
+                ::GetGUIThreadInfo(::GetWindowThreadProcessId(edit, nullptr), &gui);
+                std::printf("sel %lu %lu %d\n", start, end, gui.hwndFocus == edit ? 1 : 0);
+                rc = 0;
+            }
+        } else if (cmd == "wait-msgbox") {
+            HWND box = nullptr;
+            if (WaitFor(static_cast<DWORD>(arg), [&] { box = FindMessageBox(main); return box != nullptr; })) {
+                std::string text;
+                ::EnumChildWindows(box, &KeepLongestStatic, reinterpret_cast<LPARAM>(&text));
+                RECT place;
+                ::GetWindowRect(box, &place);
+                std::printf("msgbox %d %ld %ld %ld %ld %s\n", ::GetWindow(box, GW_OWNER) == main ? 1 : 0, place.left,
+                            place.top, place.right, place.bottom, Hex(text).c_str());
+                rc = 0;
+            }
+        } else if (cmd == "msgbox-ok") {
+            HWND box = FindMessageBox(main);
+            rc = box && ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0) ? 0 : 1;
         } else if (cmd == "iconic") {
             std::printf("%d\n", ::IsIconic(main) ? 1 : 0);
             rc = 0;

@@ -14,11 +14,12 @@ SELF_DELETE = b'del "%~f0"'
 
 class InstallerCase(unittest.TestCase):
     module = "installer"
+    song_face = True   # False: a prefix without the stand-in for 宋体
     wine = None
 
     @classmethod
     def setUpClass(cls):
-        cls.wine = Wine(cls.module)
+        cls.wine = Wine(cls.module, song_face=cls.song_face)
         cls.wine.start_display()
         cls.exe_win = "Z:" + harness.EXE.replace("/", "\\")
 
@@ -85,6 +86,19 @@ class InstallerCase(unittest.TestCase):
         self.wine.xdotool("mousemove", (left + right) // 2, (top + bottom) // 2)
         time.sleep(0.2)
         self.wine.xdotool("click", 1)
+
+    def layout(self, which):
+        """{"client": (w, h), id: (x, y, w, h)} of the main window, the chooser or the second dialog."""
+        rc, text = self.wine.driver("layout", which)
+        self.assertEqual(rc, 0, "no %s window" % which)
+        found = {}
+        for line in text.splitlines():
+            parts = line.split()
+            if parts[0] == "client":
+                found["client"] = (int(parts[1]), int(parts[2]))
+            else:
+                found[int(parts[1])] = tuple(int(v) for v in parts[2:6])
+        return found
 
     def key(self, name):
         self.wine.xdotool("key", name)

@@ -73,14 +73,14 @@ class Buttons(InstallerCase):
         self.assertFalse(os.path.exists(os.path.join(self.wine.home, "Desktop", "Qelmora.lnk")))
         self.assertEqual(self.leftovers(), [])
 
-    def test_finish_opens_the_report_address_and_closes(self):
+    def check_report_on_finish(self, routes):
         browser = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fake_browser.py")
         self.wine.env["QELMORA_BROWSER_LOG"] = os.path.join(self.wine.base, "browser.log")
         self.wine.run_raw(["wine", "reg", "add", "HKCU\\Software\\Wine\\WineBrowser", "/v", "Browsers",
                            "/d", browser, "/f"], timeout=60)
         report = FaultServer(port=harness.REPORT_PORT)
         self.servers.append(report)
-        self.fault_server({"list.txt": {"body": b"a.dll\r\n"}, "a.dll": {"body": b"A"}})
+        self.fault_server(routes)
         name = self.wine.driver("computername")[1]
         self.start_installer()
         self.wine.driver("click", 1001)
@@ -93,6 +93,12 @@ class Buttons(InstallerCase):
         self.assertEqual([r["line"] for r in report.requests],
                          ["GET /other/install.aspx?usermac=[%s]&agent=20&prd=702&type=204 HTTP/1.1" % name])
         print("report request line:", report.requests[0]["line"])
+
+    def test_finish_opens_the_report_address_and_closes(self):
+        self.check_report_on_finish({"list.txt": {"body": b"a.dll\r\n"}, "a.dll": {"body": b"A"}})
+
+    def test_exit_after_a_failed_install_sends_the_same_report_and_closes(self):
+        self.check_report_on_finish({"list.txt": {"body": b"a.dll\r\n"}, "a.dll": {"status": 500}})
 
     def test_minimise_and_the_never_visible_controls(self):
         self.fault_server({"list.txt": {"body": b""}})

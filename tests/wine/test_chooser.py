@@ -7,6 +7,7 @@ import unittest
 from installer_case import InstallerCase
 
 DEFAULT = "C:\\Program Files\\Qelmora\\"
+NEED_FULL_PATH = "请输入完整的安装路径，例如“D:\\Qelmora\\”。"
 
 
 def hexed(text):
@@ -108,6 +109,85 @@ class Chooser(InstallerCase):
                 break
             time.sleep(0.3)
         self.assertEqual(text, hexed("C:\\Apps\\Qelmora\\"))
+
+    def answer_full_path_box(self, typed):
+        """The box that asks for a full path: owned by the main window; answered, the text is selected."""
+        rc, text = self.wine.driver("wait-msgbox", 10000)
+        self.assertEqual(rc, 0, "a message box for %r" % typed)
+        parts = text.split()
+        self.assertEqual(parts[1], "1", "owned by the main window")
+        self.assertEqual(parts[6], hexed(NEED_FULL_PATH), typed)
+        box = [int(v) for v in parts[2:6]]
+        window = self.rect(0)
+        time.sleep(0.5)
+        self.wine.gdi_screenshot("chooser-not-full-path", [min(box[0], window[0]), min(box[1], window[1]),
+                                                           max(box[2], window[2]), max(box[3], window[3] + 50)])
+        self.assertEqual(self.wine.driver("msgbox-ok")[0], 0)
+        time.sleep(0.8)
+        visible, _, shown = self.chooser()
+        self.assertTrue(visible, "the panel stays open")
+        self.assertEqual(shown, hexed(typed), "with the text as typed")
+        self.assertEqual(self.wine.driver("chooser-sel")[1], "sel 0 %d 1" % len(typed), "selected, with the focus")
+
+    def test_a_folder_that_is_not_a_full_path_is_refused_not_replaced(self):
+        server = self.fault_server({"list.txt": {"body": b"a.dll\r\n"}, "a.dll": {"body": b"A"}})
+        trimmed = self.wine.host_path("C:\\Trimmed Place\\")
+        shutil.rmtree(trimmed, ignore_errors=True)
+        self.start_installer()
+        self.wine.driver("click", 1020)
+        time.sleep(0.8)
+        for typed in ("Apps", " D:Apps ", "\\\\server"):
+            self.assertEqual(self.wine.driver("chooser-type", typed)[0], 0)
+            self.wine.driver("click", 1001)
+            self.answer_full_path_box(typed)
+            self.assertTrue(self.visible(1001), "the install did not start")
+        self.wine.driver("click", 1020)          # closing the panel asks the same
+        self.answer_full_path_box("\\\\server")
+        self.assertEqual(server.requests, [])
+        self.assertFalse(os.path.exists(self.dir), "nothing made in the default folder")
+
+        self.assertEqual(self.wine.driver("chooser-type", "   C:\\Trimmed Place  ")[0], 0)
+        self.wine.driver("click", 1001)
+        self.assertTrue(self.wait_visible(1003))
+        with open(os.path.join(trimmed, "a.dll"), "rb") as f:
+            self.assertEqual(f.read(), b"A", "installed into the folder without the blanks around it")
+        self.assertFalse(os.path.exists(self.dir))
+
+    def test_blank_text_still_means_the_default(self):
+        self.fault_server({"list.txt": {"body": b"a.dll\r\n"}, "a.dll": {"body": b"A"}})
+        self.start_installer()
+        self.wine.driver("click", 1020)
+        time.sleep(0.8)
+        self.assertEqual(self.wine.driver("chooser-type", "   ")[0], 0)
+        self.wine.driver("click", 1020)
+        time.sleep(0.5)
+        self.assertFalse(self.chooser()[0], "an empty folder closes the panel without a question")
+        self.wine.driver("click", 1001)
+        self.assertTrue(self.wait_visible(1003))
+        with open(self.local("a.dll"), "rb") as f:
+            self.assertEqual(f.read(), b"A")
+
+    def test_minimise_and_restore_bring_the_panel_back_docked_after_a_drag(self):
+        self.fault_server({})
+        self.start_installer()
+        self.real_click(1020)
+        time.sleep(1.0)
+        _, opened, _ = self.chooser()
+        self.drag_window_by(-150, -90)
+        moved = self.rect(0)
+        self.real_click(1018)
+        time.sleep(1.0)
+        self.assertEqual(self.wine.driver("iconic")[1], "1")
+        self.assertFalse(self.chooser()[0], "the panel goes with its owner")
+        self.assertEqual(self.wine.driver("restore")[0], 0)
+        time.sleep(1.5)
+        self.assertEqual(self.wine.driver("iconic")[1], "0")
+        self.assertEqual(self.rect(0), moved, "the window comes back where it was dragged")
+        visible, box, _ = self.chooser()
+        self.shot("chooser-restored")
+        self.assertTrue(visible, "the panel comes back with it")
+        self.assertEqual(box, [moved[0], moved[3], moved[2], moved[3] + opened[3] - opened[1]],
+                         "docked under the window where it is now")
 
 
 if __name__ == "__main__":

@@ -1,11 +1,38 @@
-"""The main window's look read back as pixels: progress track and fill, button looks, dragging."""
+"""The main window's look read back as pixels: progress track and fill, button looks, dragging, and the
+windows' geometry, in a prefix with a stand-in for 宋体 and in one without."""
+import os
 import time
 import unittest
 
+from PIL import Image
+
+import harness
 from installer_case import InstallerCase
 
 WHITE = "FFFFFF"
 FILL = "0000BD"   # COLORREF 0x000000BD as GetPixel prints it: red 189
+BITMAPS = os.path.join(harness.ROOT, "res", "bitmaps")
+BUTTON_ART = (249, 200, 215, 40)           # where 1003 shows its bitmap, in client pixels
+STATUS_BAND = (0, 246, 585, 51)            # under the finish button, to the window's lower edge
+
+
+def region(img, box):
+    x, y, w, h = box
+    return img.crop((x, y, x + w, y + h)).convert("RGB")
+
+
+def differing(a, b):
+    return sum(1 for p, q in zip(a.getdata(), b.getdata()) if p != q)
+
+
+def status_pixels(img):
+    """Pixels of the failed end's dark red text in the band under the button, in window coordinates."""
+    band = region(img, STATUS_BAND)
+    found = []
+    for i, (r, g, b) in enumerate(band.getdata()):
+        if r > 110 and g < 100 and b < 90:
+            found.append((i % band.width + STATUS_BAND[0], i // band.width + STATUS_BAND[1]))
+    return found
 
 
 class Look(InstallerCase):
@@ -76,6 +103,94 @@ class Look(InstallerCase):
         time.sleep(0.6)
         moved = self.rect(0)
         self.assertEqual((moved[0] - left, moved[1] - top), (-60, -100), "the body drags the window")
+
+    def test_geometry_of_the_three_windows_is_the_arts(self):
+        self.fault_server({"list.txt": {"body": b"one.dll\r\n"},
+                           "one.dll": {"body": b"1" * 100000, "mode": "stall", "seconds": 20}})
+        window = self.start_installer()
+        main = self.layout("main")
+        self.assertEqual((window[2] - window[0], window[3] - window[1]), (585, 297))
+        self.assertEqual(main["client"], (585, 297))
+        self.assertEqual(main[1001], (249, 183, 218, 44))
+        self.assertEqual(main[1003], (249, 200, 218, 44))
+        self.assertEqual(main[1020], (413, 272, 107, 24))
+        self.assertEqual(main[1018], (531, 3, 21, 17))
+        self.assertEqual(main[1019], (554, 3, 21, 17))
+        self.shot("geometry-idle-" + self.module)
+
+        self.wine.driver("click", 1020)
+        time.sleep(0.8)
+        chooser = self.layout("chooser")
+        self.assertEqual(chooser["client"], (585, 50), "the panel is 50 pixels high, as wide as the window")
+        self.assertEqual(chooser[1021], (83, 19, 410, 19))
+        self.assertEqual(chooser[1001], (500, 19, 24, 19))
+        self.shot("geometry-chooser-" + self.module)
+        self.wine.driver("click", 1020)
+        time.sleep(0.5)
+
+        self.wine.driver("click", 1001)
+        time.sleep(1.0)
+        self.wine.driver("click", 1019)
+        self.assertEqual(self.wine.driver("wait-dialog", 10000)[0], 0)
+        notice = self.layout("dialog")
+        self.assertEqual(notice["client"], (302, 187))
+        self.assertEqual(notice[1001], (69, 118, 75, 19))
+        self.assertEqual(notice[1019], (158, 118, 75, 19))
+        self.wine.driver("dialog-click", 1019)
+        self.assertTrue(self.wait_exit(10))
+
+    def end_look(self, name):
+        """Runs an install to its end; the window as Windows sees it, with the cursor away from it."""
+        window = self.start_installer()
+        self.wine.driver("click", 1001)
+        self.assertTrue(self.wait_visible(1003), "the finish button comes")
+        self.wine.xdotool("mousemove", 2, 2)
+        time.sleep(1.2)
+        path = self.wine.gdi_screenshot("%s-%s" % (name, self.module), window)
+        return Image.open(path).convert("RGB")
+
+    def test_failed_ends_look_failed_and_say_why(self):
+        self.fault_server({"list.txt": {"body": b"a.dll\r\n"}, "a.dll": {"body": b"A"}})
+        success = self.end_look("end-complete")
+        self.tearDown()
+        finish_art = Image.open(os.path.join(BITMAPS, "finish_normal.bmp")).convert("RGB")
+        exit_art = Image.open(os.path.join(BITMAPS, "exit_normal.bmp")).convert("RGB")
+        self.assertEqual(differing(region(success, BUTTON_ART), finish_art), 0, "the successful end is unchanged")
+        self.assertEqual(status_pixels(success), [])
+
+        looks = {}
+        self.servers = []
+        for name, routes in (("end-server-lost", None), ("end-manifest-refused", {}),
+                             ("end-files-failed", {"list.txt": {"body": b"ok.dll\r\nbroken.dll\r\n"},
+                                                   "ok.dll": {"body": b"OK"}, "broken.dll": {"status": 500}})):
+            if routes is not None:
+                self.fault_server(routes)
+            img = self.end_look(name)
+            self.tearDown()
+            self.servers = []
+            looks[name] = img
+            self.assertEqual(differing(region(img, BUTTON_ART), exit_art), 0, name + ": the exit button's art")
+            self.assertGreater(differing(region(img, BUTTON_ART), region(success, BUTTON_ART)), 2000, name)
+            self.assertIn(img.getpixel((230, 215)), [(255, 255, 255), (189, 0, 0)], name + ": the bar stays")
+            text = status_pixels(img)
+            self.assertGreater(len(text), 40, name + ": a status line under the button")
+            xs = [p[0] for p in text]
+            ys = [p[1] for p in text]
+            # Whole and readable: below the button, inside the window, not touching its edges.
+            self.assertGreaterEqual(min(ys), 247, name)
+            self.assertLessEqual(max(ys), 290, name)
+            self.assertGreaterEqual(min(xs), 160, name)
+            self.assertLessEqual(max(xs), 560, name)
+            self.assertGreater(max(ys) - min(ys), 8, name + ": a full line of characters, not a clipped strip")
+        bands = {name: region(img, STATUS_BAND) for name, img in looks.items()}
+        self.assertGreater(differing(bands["end-server-lost"], bands["end-manifest-refused"]), 50)
+        self.assertGreater(differing(bands["end-manifest-refused"], bands["end-files-failed"]), 50)
+
+
+class LookWithoutSongFace(Look):
+    """The same look in a prefix where Wine finds no 宋体 and takes a taller face for the dialogs."""
+    module = "look-plain"
+    song_face = False
 
 
 if __name__ == "__main__":
