@@ -232,8 +232,9 @@ class FaultServer:
 
     routes maps a request path to a dict: status (200), body (bytes), length ("auto", None for no
     Content-Length, or a number to announce), mode: "normal", "reset" (close mid-body with RST),
-    "stall" (send half the body, then wait), "slow" (the body in pieces with pauses), "silent"
-    (accept, read the request, never answer), "close" (read the request and close).
+    "stall" (send half the body, then wait), "slow" (the body in pieces with pauses), "gate" (send half
+    the body, the rest once the route's threading.Event "gate" is set), "silent" (accept, read the
+    request, never answer), "close" (read the request and close).
     """
 
     MAX_REQUESTS = 5000
@@ -301,6 +302,11 @@ class FaultServer:
             h.wfile.write(body[: len(body) // 2])
             h.wfile.flush()
             self._stop.wait(min(route.get("seconds", self.MAX_STALL), self.MAX_STALL))
+        elif mode == "gate":
+            h.wfile.write(body[: len(body) // 2])
+            h.wfile.flush()
+            route["gate"].wait(self.MAX_STALL)
+            h.wfile.write(body[len(body) // 2:])
         elif mode == "slow":
             pieces = route.get("pieces", 4)
             step = max(1, len(body) // pieces)

@@ -1,6 +1,7 @@
 """The install engine under Wine, against nginx and against a server that misbehaves on purpose."""
 import os
 import shutil
+import threading
 import time
 import unittest
 
@@ -275,6 +276,38 @@ class FileAnswers(EngineCase):
         with open(self.local("busy.dll"), "rb") as f:
             self.assertEqual(f.read(), b"running")
         self.assertEqual(self.script(), self.file_line("free.dll") + b'del "%~f0"')
+        self.assertEqual(self.leftovers(), [])
+
+    def test_a_target_locked_briefly_at_placement_is_still_replaced(self):
+        # A scanner opens the old file for about 400 ms just as the download completes: the short
+        # retries of the final move wait for it, without fetching the file again.
+        with open(self.local("scanned.dll"), "wb") as f:
+            f.write(b"old")
+        data = os.urandom(200_000)
+        gate = threading.Event()
+        url = self.serve(b"scanned.dll\n", {"scanned.dll": {"body": data, "mode": "gate", "gate": gate}})
+        cli = self.wine.start(harness.ENGINE_CLI, [url, self.win_dir], name="engine_cli")
+        holder = None
+        try:
+            deadline = time.time() + 30
+            while time.time() < deadline and not self.requested("scanned.dll"):
+                time.sleep(0.02)
+            holder = self.wine.start(harness.QDRIVER, ["hold", self.win_dir + "scanned.dll", "400"], name="hold")
+            held = os.path.join(self.wine.base, "hold.out")
+            while time.time() < deadline and not (os.path.exists(held) and b"held 1" in open(held, "rb").read()):
+                time.sleep(0.01)
+            gate.set()   # the rest of the body: the download completes while the file is held
+            cli.wait(60)
+        finally:
+            harness.stop_process(cli)
+            if holder:
+                harness.stop_process(holder)
+        with open(os.path.join(self.wine.base, "engine_cli.out"), "rb") as f:
+            out = f.read().decode("gbk", "replace")
+        self.assertIn("result 1", out)
+        with open(self.local("scanned.dll"), "rb") as f:
+            self.assertEqual(f.read(), data)
+        self.assertEqual(self.requested("scanned.dll"), 1, "placed by the retries, not by a second download")
         self.assertEqual(self.leftovers(), [])
 
     def test_percent_in_a_name_is_doubled_in_the_script(self):
