@@ -122,6 +122,19 @@ class UnsuccessfulEnds(InstallerCase):
         self.assertFalse(os.path.exists(os.path.join(self.wine.home, "Desktop", "Qelmora.lnk")))
 
 
+class LongManifest(InstallerCase):
+    def test_more_than_65535_lines_drive_the_window_progress_in_full(self):
+        # Lines without a dot are not fetched; each still steps the window's own bar (about 2 minutes).
+        self.fault_server({"list.txt": {"body": b"\n".join(b"folder%d" % i for i in range(70_001))}})
+        self.start_installer()
+        self.wine.driver("click", 1001)
+        deadline = time.time() + 600
+        while time.time() < deadline and not self.wait_visible(1003, 20000):
+            pass
+        self.assertTrue(self.visible(1003), "the walk ended")
+        self.assertEqual(self.wine.driver("progress")[1], "progress 70001 70001", "32-bit range and position")
+
+
 class SecondStart(InstallerCase):
     """One installer per session: a second start shows the running one and ends."""
 
