@@ -9,7 +9,6 @@ import shutil
 import signal
 import socket
 import subprocess
-import tempfile
 import threading
 import time
 
@@ -186,10 +185,16 @@ def stop_process(proc, timeout=10):
 
 
 class Nginx:
-    """nginx serving a folder on 127.0.0.1:port, the server a publisher would use."""
+    """nginx serving a folder on 127.0.0.1:port, the server a publisher would use.
+
+    Its configuration, logs and temporary folders go to ROOT.nginx beside the folder served: emptied
+    when it starts, removed when it stops, so runs leave nothing behind and each starts alike.
+    """
 
     def __init__(self, root, port):
-        self.dir = tempfile.mkdtemp(prefix="nginx-", dir=WORK)
+        self.dir = os.path.normpath(root) + ".nginx"
+        shutil.rmtree(self.dir, ignore_errors=True)
+        os.makedirs(self.dir)
         conf = os.path.join(self.dir, "nginx.conf")
         with open(conf, "w") as f:
             f.write("""
@@ -225,6 +230,7 @@ http {
 
     def close(self):
         stop_process(self.proc)
+        shutil.rmtree(self.dir, ignore_errors=True)
 
 
 class FaultServer:

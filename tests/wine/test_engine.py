@@ -81,8 +81,9 @@ class EngineCase(unittest.TestCase):
 
 class NginxInstall(EngineCase):
     def test_product_tree_is_installed_byte_for_byte(self):
-        root = os.path.join(harness.WORK, "nginx-root-engine")
+        root = os.path.join(self.wine.base, "nginx-root")
         shutil.rmtree(root, ignore_errors=True)
+        self.addCleanup(shutil.rmtree, root, True)
         tree = {
             "Termview.exe": os.urandom(300_000),
             "data/skin.bmp": os.urandom(5000),
@@ -298,6 +299,7 @@ class FileAnswers(EngineCase):
                 time.sleep(0.01)
             gate.set()   # the rest of the body: the download completes while the file is held
             cli.wait(60)
+            holder.wait(10)
         finally:
             harness.stop_process(cli)
             if holder:
