@@ -1,10 +1,11 @@
-// The installer's application object: starts sockets and runs the main window.
+// The installer's application object: one per session, starts sockets and runs the main window.
 #include "app/update_app.h"
 
 #include <winsock2.h>
 #include <windows.h>
 #include <wininet.h>
 
+#include "app/single_instance.h"
 #include "app/update_dlg.h"
 #include "qelmora_config.h"
 #include "res/resource.h"
@@ -55,6 +56,14 @@ void SplitUrl(const char* url, std::string& server, std::string& object, INTERNE
 
 BOOL CUpdateApp::InitInstance()
 {
+    // Two installs into one folder would fight over the same files and the uninstall script: a
+    // second start only shows the running one, before it opens a window, a connection or a file.
+    SingleInstance instance;
+    if (!instance.IsFirst()) {
+        instance.ActivateFirst();
+        return FALSE;
+    }
+
     SocketsScope sockets;
     if (!sockets.ok()) {
         char text[256] = {};
@@ -65,9 +74,11 @@ BOOL CUpdateApp::InitInstance()
 
     CUpdateDlg dlg;
     SplitUrl(QELMORA_MANIFEST_URL, dlg.m_strServer, dlg.m_strObject, dlg.m_nPort);
+    dlg.m_pSingleInstance = &instance;
     m_pMainWnd = &dlg;
     dlg.DoModal();
     m_pMainWnd = nullptr;
+    instance.PublishWindow(nullptr);
     if (dlg.IsWorkerAbandoned()) {
         // The worker is still blocked in a download that WinINet will not give back; its script is
         // finished and closed, and its temporary file gone. End here, before the objects it uses are

@@ -1,4 +1,4 @@
-// The installer's application object: starts sockets and runs the main window.
+// The installer's application object: one per session, starts sockets and runs the main window.
 #pragma once
 
 #include "platform/app.h"

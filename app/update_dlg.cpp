@@ -146,6 +146,8 @@ BOOL CUpdateDlg::OnInitDialog()
     // The chooser hangs under this window; owned by it, it stays above it and goes with it.
     GetWindowRect(&m_dlgPath.m_rcOwner);
     m_dlgPath.Create(this);
+    if (m_pSingleInstance)
+        m_pSingleInstance->PublishWindow(m_hWnd);
     return TRUE;
 }
 

@@ -14,6 +14,7 @@
 #include "platform/dialog.h"
 #include "platform/handles.h"
 #include "platform/message_map.h"
+#include "app/single_instance.h"
 #include "shell/dialog_path.h"
 #include "shell/uninstall_script.h"
 #include "ui/skin_btn.h"
@@ -59,6 +60,7 @@ public:
     CSkinBtn m_btnPath;
     CSkinBtn m_btnFinish;
     CDialogPathEX m_dlgPath;
+    SingleInstance* m_pSingleInstance = nullptr;   // where the window is announced to a second start
 
 protected:
     BOOL OnInitDialog() override;

@@ -39,7 +39,7 @@ private:
     pointer m_h = Traits::invalid();
 };
 
-struct KernelHandleTraits {   // threads, events: empty is NULL
+struct KernelHandleTraits {   // threads, events, mutexes, file mappings: empty is NULL
     using pointer = HANDLE;
     static pointer invalid() noexcept { return nullptr; }
     static void close(pointer h) noexcept { ::CloseHandle(h); }
@@ -65,6 +65,11 @@ struct MemoryDcTraits {
     static pointer invalid() noexcept { return nullptr; }
     static void close(pointer h) noexcept { ::DeleteDC(h); }
 };
+struct MappedViewTraits {     // MapViewOfFile
+    using pointer = void*;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer p) noexcept { ::UnmapViewOfFile(p); }
+};
 struct IconTraits {
     using pointer = HICON;
     static pointer invalid() noexcept { return nullptr; }
@@ -80,6 +85,7 @@ using unique_hbrush = unique_handle<GdiObjectTraits<HBRUSH>>;
 using unique_hrgn = unique_handle<GdiObjectTraits<HRGN>>;
 using unique_memory_dc = unique_handle<MemoryDcTraits>;
 using unique_hicon = unique_handle<IconTraits>;
+using unique_mapped_view = unique_handle<MappedViewTraits>;
 
 // A window's client DC, given back with ReleaseDC.
 class window_dc {

@@ -34,6 +34,10 @@
 //   qdriver string EXE ID           string resource ID of EXE as the A functions give it, in hex
 //   qdriver folders                 the user's Desktop and Programs folders, one a line
 //   qdriver hold PATH MS            keeps PATH open without sharing for MS milliseconds
+//   qdriver mutex NAME MS           holds the named mutex NAME for MS milliseconds
+//   qdriver windows                 prints how many installer main windows are up
+//   qdriver hover-leave X Y AX AY   cursor onto X,Y, then away to AX,AY: "hover-leave ENTER_MS LEAVE_MS",
+//                                   how long the screen pixel at X,Y took to change and to come back
 //
 // Exit code 0 on success, 1 on a time-out or a missing window.
 #include <windows.h>
@@ -70,6 +74,13 @@ BOOL CALLBACK MatchMainWindow(HWND hwnd, LPARAM lp)
         *reinterpret_cast<HWND*>(lp) = hwnd;
         return FALSE;
     }
+    return TRUE;
+}
+
+BOOL CALLBACK CountMainWindows(HWND hwnd, LPARAM lp)
+{
+    if (IsInstallerMainWindow(hwnd) && ::IsWindowVisible(hwnd))
+        ++*reinterpret_cast<int*>(lp);
     return TRUE;
 }
 
@@ -376,6 +387,41 @@ int DumpString(const char* exe, int id)
     return 0;
 }
 
+COLORREF ScreenPixel(int x, int y)
+{
+    window_dc screen(nullptr);
+    return ::GetPixel(screen.get(), x, y);
+}
+
+// Milliseconds until the screen pixel at x, y changes to (or, with equal false, away from) the
+// colour given; -1 when it does not within limitMs. Timed here, next to the cursor moves, because
+// starting a program under Wine takes longer than the look takes to change.
+long MsUntilPixel(int x, int y, COLORREF colour, bool equal, DWORD limitMs)
+{
+    const DWORD start = ::GetTickCount();
+    do {
+        if ((ScreenPixel(x, y) == colour) == equal)
+            return static_cast<long>(::GetTickCount() - start);
+        ::Sleep(2);
+    } while (::GetTickCount() - start < limitMs);
+    return -1;
+}
+
+int HoverLeave(int x, int y, int awayX, int awayY)
+{
+    ::SetCursorPos(awayX, awayY);
+    ::Sleep(400);
+    const COLORREF normal = ScreenPixel(x, y);
+    ::SetCursorPos(x, y);
+    const long enterMs = MsUntilPixel(x, y, normal, false, 3000);
+    // Leave well inside the first period of the button's leave poll, whatever its length.
+    ::Sleep(300);
+    ::SetCursorPos(awayX, awayY);
+    const long leaveMs = MsUntilPixel(x, y, normal, true, 3000);
+    std::printf("hover-leave %ld %ld\n", enterMs, leaveMs);
+    return enterMs >= 0 && leaveMs >= 0 ? 0 : 1;
+}
+
 // Writes the screen rectangle as Windows sees it to a 24-bit BMP file.
 int CaptureScreen(int left, int top, int right, int bottom, const char* path)
 {
@@ -458,6 +504,20 @@ int main(int argc, char** argv)
         std::fflush(stdout);
         ::Sleep(static_cast<DWORD>(arg2));
         rc = file ? 0 : 1;
+    } else if (cmd == "mutex" && argc > 3) {
+        // Stands in for a running installer that has not shown its window.
+        unique_kernel_handle mutex(::CreateMutexA(nullptr, FALSE, argv[2]));
+        std::printf("mutex %d\n", mutex ? 1 : 0);
+        std::fflush(stdout);
+        ::Sleep(static_cast<DWORD>(arg2));
+        rc = mutex ? 0 : 1;
+    } else if (cmd == "windows") {
+        int count = 0;
+        ::EnumWindows(&CountMainWindows, reinterpret_cast<LPARAM>(&count));
+        std::printf("%d\n", count);
+        rc = 0;
+    } else if (cmd == "hover-leave" && argc > 5) {
+        rc = HoverLeave(static_cast<int>(arg), static_cast<int>(arg2), std::atoi(argv[4]), std::atoi(argv[5]));
     } else if (cmd == "wait-window") {
         HWND main = nullptr;
         if (WaitFor(static_cast<DWORD>(arg), [&] { main = FindMainWindow(); return main && ::IsWindowVisible(main); })) {

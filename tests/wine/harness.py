@@ -9,7 +9,6 @@ import shutil
 import signal
 import socket
 import subprocess
-import tempfile
 import threading
 import time
 
@@ -194,10 +193,16 @@ def stop_process(proc, timeout=10):
 
 
 class Nginx:
-    """nginx serving a folder on 127.0.0.1:port, the server a publisher would use."""
+    """nginx serving a folder on 127.0.0.1:port, the server a publisher would use.
+
+    Its configuration, logs and temporary folders go to ROOT.nginx beside the folder served: emptied
+    when it starts, removed when it stops, so runs leave nothing behind and each starts alike.
+    """
 
     def __init__(self, root, port):
-        self.dir = tempfile.mkdtemp(prefix="nginx-", dir=WORK)
+        self.dir = os.path.normpath(root) + ".nginx"
+        shutil.rmtree(self.dir, ignore_errors=True)
+        os.makedirs(self.dir)
         conf = os.path.join(self.dir, "nginx.conf")
         with open(conf, "w") as f:
             f.write("""
@@ -233,6 +238,7 @@ http {
 
     def close(self):
         stop_process(self.proc)
+        shutil.rmtree(self.dir, ignore_errors=True)
 
 
 class _QueuingHTTPServer(http.server.ThreadingHTTPServer):
@@ -245,8 +251,9 @@ class FaultServer:
 
     routes maps a request path to a dict: status (200), body (bytes), length ("auto", None for no
     Content-Length, or a number to announce), mode: "normal", "reset" (close mid-body with RST),
-    "stall" (send half the body, then wait), "slow" (the body in pieces with pauses), "silent"
-    (accept, read the request, never answer), "close" (read the request and close).
+    "stall" (send half the body, then wait), "slow" (the body in pieces with pauses), "gate" (send half
+    the body, the rest once the route's threading.Event "gate" is set), "silent" (accept, read the
+    request, never answer), "close" (read the request and close).
     """
 
     MAX_REQUESTS = 250000
@@ -316,6 +323,11 @@ class FaultServer:
             h.wfile.write(body[: len(body) // 2])
             h.wfile.flush()
             self._stop.wait(min(route.get("seconds", self.MAX_STALL), self.MAX_STALL))
+        elif mode == "gate":
+            h.wfile.write(body[: len(body) // 2])
+            h.wfile.flush()
+            route["gate"].wait(self.MAX_STALL)
+            h.wfile.write(body[len(body) // 2:])
         elif mode == "slow":
             pieces = route.get("pieces", 4)
             step = max(1, len(body) // pieces)

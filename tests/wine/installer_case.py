@@ -47,8 +47,9 @@ class InstallerCase(unittest.TestCase):
         return server
 
     def nginx(self, tree, manifest):
-        root = os.path.join(harness.WORK, "nginx-root-" + self._testMethodName)
+        root = os.path.join(self.wine.base, "nginx-root")
         shutil.rmtree(root, ignore_errors=True)
+        self.addCleanup(shutil.rmtree, root, True)   # after tearDown has stopped the server
         for name, data in tree.items():
             path = os.path.join(root.encode(), b"Lineinstall_qmra", name.replace("\\", "/").encode("gbk"))
             os.makedirs(os.path.dirname(path), exist_ok=True)

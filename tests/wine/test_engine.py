@@ -80,8 +80,9 @@ class EngineCase(unittest.TestCase):
 
 class NginxInstall(EngineCase):
     def test_product_tree_is_installed_byte_for_byte(self):
-        root = os.path.join(harness.WORK, "nginx-root-engine")
+        root = os.path.join(self.wine.base, "nginx-root")
         shutil.rmtree(root, ignore_errors=True)
+        self.addCleanup(shutil.rmtree, root, True)
         # Sizes mixed so that the read-ahead's downloads end out of order; placing keeps the list's order.
         tree = {
             "big.bin": os.urandom(3 * 1024 * 1024 + 17),
@@ -278,6 +279,39 @@ class FileAnswers(EngineCase):
         self.assertEqual(self.script(), self.file_line("free.dll") + b'del "%~f0"')
         self.assertEqual(self.leftovers(), [])
 
+    def test_a_target_locked_briefly_at_placement_is_still_replaced(self):
+        # A scanner opens the old file for about 400 ms just as the download completes: the short
+        # retries of the final move wait for it, without fetching the file again.
+        with open(self.local("scanned.dll"), "wb") as f:
+            f.write(b"old")
+        data = os.urandom(200_000)
+        gate = threading.Event()
+        url = self.serve(b"scanned.dll\n", {"scanned.dll": {"body": data, "mode": "gate", "gate": gate}})
+        cli = self.wine.start(harness.ENGINE_CLI, [url, self.win_dir], name="engine_cli")
+        holder = None
+        try:
+            deadline = time.time() + 30
+            while time.time() < deadline and not self.requested("scanned.dll"):
+                time.sleep(0.02)
+            holder = self.wine.start(harness.QDRIVER, ["hold", self.win_dir + "scanned.dll", "400"], name="hold")
+            held = os.path.join(self.wine.base, "hold.out")
+            while time.time() < deadline and not (os.path.exists(held) and b"held 1" in open(held, "rb").read()):
+                time.sleep(0.01)
+            gate.set()   # the rest of the body: the download completes while the file is held
+            cli.wait(60)
+            holder.wait(10)
+        finally:
+            harness.stop_process(cli)
+            if holder:
+                harness.stop_process(holder)
+        with open(os.path.join(self.wine.base, "engine_cli.out"), "rb") as f:
+            out = f.read().decode("gbk", "replace")
+        self.assertIn("result 1", out)
+        with open(self.local("scanned.dll"), "rb") as f:
+            self.assertEqual(f.read(), data)
+        self.assertEqual(self.requested("scanned.dll"), 1, "placed by the retries, not by a second download")
+        self.assertEqual(self.leftovers(), [])
+
     def test_percent_in_a_name_is_doubled_in_the_script(self):
         url = self.serve(b"100%.dat\n", {"100%25.dat": b"P"})   # asked for escaped
         result, _ = self.install(url)
@@ -326,7 +360,7 @@ class PathRefusals(EngineCase):
 
 class ListingToolManifests(EngineCase):
     def test_folder_lines_with_dots_are_created_not_fetched(self):
-        root = os.path.join(harness.WORK, "nginx-root-folders")
+        root = os.path.join(self.wine.base, "nginx-root-folders")
         shutil.rmtree(root, ignore_errors=True)
         files = {
             "Microsoft.VC90.CRT/msvcr90.dll": os.urandom(20_000),
@@ -368,7 +402,7 @@ class ListingToolManifests(EngineCase):
         self.assertEqual(self.wine.inet_cache_files(), [], "no response is kept in the WinINet cache")
 
     def test_names_with_percent_hash_and_brackets_are_fetched_escaped(self):
-        root = os.path.join(harness.WORK, "nginx-root-escapes")
+        root = os.path.join(self.wine.base, "nginx-root-escapes")
         shutil.rmtree(root, ignore_errors=True)
         names = ["100%.txt", "a#b.txt", "x[1]{2}.dat", "%41.txt"]
         os.makedirs(os.path.join(root, "Lineinstall_qmra"))

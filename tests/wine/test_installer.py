@@ -100,7 +100,7 @@ class CompleteInstall(InstallerCase):
         self.assertEqual(self.wine.inet_cache_files(), [], "no copy of a product file or of list.txt")
 
         # The publisher changes the files, keeping their sizes: a reinstall must get the new bytes.
-        root = os.path.join(harness.WORK, "nginx-root-" + self._testMethodName, "Lineinstall_qmra")
+        root = os.path.join(self.wine.base, "nginx-root", "Lineinstall_qmra")
         for name, data in tree.items():
             tree[name] = bytes(b ^ 0x5A for b in data)
             with open(os.path.join(root.encode(), name.replace("\\", "/").encode("gbk")), "wb") as f:
@@ -184,6 +184,76 @@ class HonestEnds(InstallerCase):
         self.assertEqual([r["path"] for r in server.requests].count("/Lineinstall_qmra/list.txt"), 1)
         self.assertTrue(self.script().startswith(self.file_line("a.dll")))
         self.assertEqual(self.script().count(b"a.dll"), 1, "one walk wrote the script")
+
+
+class LongManifest(InstallerCase):
+    def test_more_than_65535_lines_drive_the_window_progress_in_full(self):
+        # Lines without a dot are not fetched; each still steps the window's own bar (about 2 minutes).
+        self.fault_server({"list.txt": {"body": b"\n".join(b"folder%d" % i for i in range(70_001))}})
+        self.start_installer()
+        self.wine.driver("click", 1001)
+        deadline = time.time() + 600
+        while time.time() < deadline and not self.wait_visible(1003, 20000):
+            pass
+        self.assertTrue(self.visible(1003), "the walk ended")
+        self.assertEqual(self.wine.driver("progress")[1], "progress 70001 70001", "32-bit range and position")
+
+
+class SecondStart(InstallerCase):
+    """One installer per session: a second start shows the running one and ends."""
+
+    def start_second(self):
+        second = self.wine.start(harness.EXE, name="second")
+        self.addCleanup(harness.stop_process, second)
+        started = time.time()
+        while time.time() < started + 15 and second.poll() is None:
+            time.sleep(0.05)
+        print("second start ended after %.2f s" % (time.time() - started))
+        self.assertEqual(second.poll(), 0, "the second start ends by itself, in order")
+        self.assertLess(time.time() - started, 10)
+
+    def test_second_start_ends_at_once_and_the_first_installs(self):
+        server = self.fault_server({"list.txt": {"body": b"a.dll\r\n"}, "a.dll": {"body": b"A"}})
+        self.start_installer()
+        self.start_second()
+        self.assertEqual(self.wine.driver("windows")[1], "1", "one window is up")
+        self.assertEqual(server.requests, [], "the second start asked nothing")
+        self.assertFalse(os.path.exists(self.dir), "and touched no file")
+
+        self.wine.driver("click", 1001)
+        self.assertTrue(self.wait_visible(1003))
+        with open(self.local("a.dll"), "rb") as f:
+            self.assertEqual(f.read(), b"A")
+        self.assertTrue(self.script().startswith(self.file_line("a.dll")))
+
+    def test_a_minimised_first_comes_back_restored_with_its_chooser(self):
+        self.fault_server({})
+        self.start_installer()
+        self.real_click(1020)
+        time.sleep(0.8)
+        self.real_click(1018)
+        time.sleep(1.0)
+        self.assertEqual(self.wine.driver("iconic")[1], "1")
+        self.start_second()
+        deadline = time.time() + 5
+        while time.time() < deadline and self.wine.driver("iconic")[1] != "0":
+            time.sleep(0.2)
+        self.assertEqual(self.wine.driver("iconic")[1], "0", "restored")
+        self.assertEqual(self.wine.driver("chooser")[1].split()[1], "1", "the chooser is still there")
+        self.shot("second-start-restored")
+
+    def test_without_a_window_to_show_the_second_start_still_ends(self):
+        # A first start that holds the session's mutex but shows no window (starting, or gone astray).
+        holder = self.wine.start(harness.QDRIVER, ["mutex", "Local\\QelmoraSetup", "20000"], name="mutex")
+        self.proc = holder   # ended with the prefix's wineserver after the test
+        out = os.path.join(self.wine.base, "mutex.out")
+        deadline = time.time() + 15
+        while time.time() < deadline and not (os.path.exists(out) and b"mutex 1" in open(out, "rb").read()):
+            time.sleep(0.05)
+        server = self.fault_server({})
+        self.start_second()
+        self.assertEqual(self.wine.driver("windows")[1], "0")
+        self.assertEqual(server.requests, [])
 
 
 class Keyboard(InstallerCase):
