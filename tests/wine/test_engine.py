@@ -488,7 +488,8 @@ class LostServer(EngineCase):
         self.assertTrue([l for l in out if l.startswith("outcome server-lost")], out)
         self.assertNotIn("shortcuts", out)
         self.assertTrue(self.script().endswith(b'del "%~f0"'))
-        self.assertLess(sum(1 for l in out if l.startswith("step ")), 6)
+        self.assertLessEqual(sum(1 for l in out if l.startswith("step ")), 8,
+                             "no more lines than the downloads in flight when it went")
 
     def test_a_server_that_never_answers_is_given_up_after_one_time_out(self):
         url = self.serve(b"silent.dll\nnext.dll\n", {"silent.dll": {"mode": "silent", "seconds": 20},
