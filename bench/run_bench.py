@@ -93,7 +93,7 @@ def run_curl(port, files, parallel=None):
     if parallel:
         argv += ["--parallel", "--parallel-max", str(parallel)]
     start = time.time()
-    subprocess.run(argv, check=False, timeout=3600)
+    subprocess.run(argv, check=False, timeout=3600, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     elapsed = time.time() - start
     shutil.rmtree(out_dir, ignore_errors=True)
     return elapsed

@@ -37,13 +37,17 @@ CDownloadQueue::~CDownloadQueue()
             m_discard(job.requestPath);
 }
 
-void CDownloadQueue::Add(const std::string& requestPath)
+bool CDownloadQueue::Add(const std::string& requestPath, const std::string& fileKey)
 {
     {
         CSingleLock lock(m_cs);
-        m_jobs.push_back(Job{requestPath});
+        for (const Job& job : m_jobs)
+            if (job.fileKey == fileKey)
+                return false;
+        m_jobs.push_back(Job{requestPath, fileKey});
     }
     m_changed.WakeAll();
+    return true;
 }
 
 int CDownloadQueue::Outstanding()
@@ -55,7 +59,7 @@ int CDownloadQueue::Outstanding()
 CDownloadQueue::Result CDownloadQueue::TakeNext(DWORD* sendError)
 {
     CSingleLock lock(m_cs);
-    if (m_jobs.empty() || m_fetchers.empty())
+    if (m_jobs.empty())
         return Result::Abandoned;
     while (m_jobs.front().state != State::Done) {
         if (m_host.QuitRequest() == 2)

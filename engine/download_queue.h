@@ -32,9 +32,13 @@ public:
     CDownloadQueue(const CDownloadQueue&) = delete;
     CDownloadQueue& operator=(const CDownloadQueue&) = delete;
 
-    void Add(const std::string& requestPath);
+    // False when a download of the same file (the same key) is still outstanding: both would write one
+    // temporary file. The walk then fetches that line itself when it gets there.
+    bool Add(const std::string& requestPath, const std::string& fileKey);
     // Downloads added and not yet taken back.
     int Outstanding();
+    // False when no fetcher thread could be started: the walk then fetches every line itself.
+    bool HasFetchers() const { return !m_fetchers.empty(); }
     // Waits for the oldest download not yet taken back. Abandoned when a stop came first (the download
     // itself is then left to the queue's end).
     Result TakeNext(DWORD* sendError);
@@ -43,6 +47,7 @@ private:
     enum class State { Waiting, Running, Done };
     struct Job {
         std::string requestPath;
+        std::string fileKey;
         State state = State::Waiting;
         Result result = Result::Failed;
         DWORD sendError = 0;

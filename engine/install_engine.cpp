@@ -234,8 +234,11 @@ int CInstallEngine::InstallListEntries()
             m_host, m_settings.nParallel, buffer,
             [this](const std::string& path, std::vector<char>& bytes, DWORD* error) { return FetchToTemp(path, bytes, error); },
             [this](const std::string& path) { m_script.DiscardDownload(TempPathFor(m_strInstallDir + RelativePathOf(path))); });
+        if (!readAhead->HasFetchers())
+            readAhead.reset();
     }
-    size_t nextFile = 0;   // the next file line to add to the read-ahead
+    size_t nextFile = 0;            // the next file line to add to the read-ahead
+    std::vector<char> ahead(n, 0);  // lines whose first call the read-ahead makes
 
     m_outcome = InstallOutcome{InstallEnd::Stopped, 0};
     for (int i = 0; i < n; ++i) {
@@ -252,14 +255,9 @@ int CInstallEngine::InstallListEntries()
             break;
         case LineKind::File: {
             --m_nFilesPending;
-            CDownloadQueue* queue = nullptr;
-            if (readAhead) {
-                AddReadAhead(*readAhead, fileLines, nextFile);
-                // This line's download was added (and is taken back now) unless its path is refused.
-                if (IsPlaceable(m_strPrefix + line))
-                    queue = readAhead.get();
-            }
-            switch (FetchListedFile(m_strPrefix + line, queue)) {
+            if (readAhead)
+                AddReadAhead(*readAhead, fileLines, nextFile, ahead);
+            switch (FetchListedFile(m_strPrefix + line, ahead[i] ? readAhead.get() : nullptr)) {
             case FileEnd::Placed:
                 break;
             case FileEnd::Failed:
@@ -291,13 +289,16 @@ int CInstallEngine::InstallListEntries()
     return 1;
 }
 
-void CInstallEngine::AddReadAhead(CDownloadQueue& queue, const std::vector<int>& fileLines, size_t& nextFile)
+void CInstallEngine::AddReadAhead(CDownloadQueue& queue, const std::vector<int>& fileLines, size_t& nextFile,
+                                  std::vector<char>& ahead)
 {
-    // At most N downloads not yet taken back, this line's among them: the disk holds no more unplaced files.
+    // At most N downloads not yet taken back, this line's among them: the disk holds no more unplaced
+    // files. Refused lines are not asked for at all.
     while (nextFile < fileLines.size() && queue.Outstanding() < m_settings.nParallel) {
-        const std::string path = m_strPrefix + m_listEntries[fileLines[nextFile++]].strText;
+        const int line = fileLines[nextFile++];
+        const std::string path = m_strPrefix + m_listEntries[line].strText;
         if (IsPlaceable(path))
-            queue.Add(path);
+            ahead[line] = queue.Add(path, SameFileKey(m_strInstallDir + RelativePathOf(path)));
     }
 }
 
@@ -398,19 +399,17 @@ CDownloadQueue::Result CInstallEngine::FetchToTemp(const std::string& requestPat
     *sendError = ERROR_SUCCESS;
     const std::string local = m_strInstallDir + RelativePathOf(requestPath);
     const std::string temp = TempPathFor(local);
-    m_script.DiscardDownload(temp);   // left by an earlier run that was killed mid-download
 
     const bool underPrefix = requestPath.compare(0, m_strPrefix.size(), m_strPrefix) == 0;
     const std::string object = underPrefix ? RequestObject(m_strPrefix, requestPath.substr(m_strPrefix.size()))
                                            : RequestObject(std::string(), requestPath);
     unique_hinternet request(OpenRequest(object));
-    switch (SendRequest(request.get(), sendError)) {
-    case Fetch::SendFailed:
-        return CDownloadQueue::Result::SendFailed;
-    case Fetch::Refused:
-        return CDownloadQueue::Result::Failed;
-    case Fetch::Ok:
-        break;
+    const Fetch sent = SendRequest(request.get(), sendError);
+    if (sent != Fetch::Ok) {
+        // A temporary file left by an earlier run that was killed mid-download goes all the same (a
+        // download that starts writes over it).
+        m_script.DiscardDownload(temp);
+        return sent == Fetch::SendFailed ? CDownloadQueue::Result::SendFailed : CDownloadQueue::Result::Failed;
     }
 
     CreateFolderPath(local.c_str());

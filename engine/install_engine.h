@@ -66,7 +66,8 @@ private:
     enum class Fetch { Ok, SendFailed, Refused };
     enum class FileEnd { Placed, Failed, ServerLost };
     int FetchAndWalk();
-    void AddReadAhead(CDownloadQueue& queue, const std::vector<int>& fileLines, size_t& nextFile);
+    void AddReadAhead(CDownloadQueue& queue, const std::vector<int>& fileLines, size_t& nextFile,
+                      std::vector<char>& ahead);
     FileEnd FetchListedFile(const std::string& path, CDownloadQueue* readAhead);
     Call TakeReadAhead(CDownloadQueue& queue, const std::string& path, DWORD* sendError);
     bool CreateListedFolder(const std::string& line);

@@ -237,6 +237,18 @@ std::string LiteralPath936(const std::string& absolutePath)
     return literal;
 }
 
+std::string SameFileKey(const std::string& absolutePath)
+{
+    std::string key = LiteralPath936(absolutePath);
+    for (size_t i = 0; i < key.size(); ++i) {
+        if (IsLeadByte936(static_cast<unsigned char>(key[i])) && i + 1 < key.size())
+            ++i;
+        else if (key[i] >= 'a' && key[i] <= 'z')
+            key[i] = static_cast<char>(key[i] - 'a' + 'A');
+    }
+    return key;
+}
+
 bool IsAbsoluteFolder(const std::string& folder)
 {
     if (folder.size() >= 3 && folder[1] == ':' && IsSeparator(folder[2])) {

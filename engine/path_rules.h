@@ -63,6 +63,9 @@ std::string TempPathFor(const std::string& localPath);
 // "\\". (".." never reaches here: such lines are refused.)
 std::string LiteralPath936(const std::string& absolutePath);
 
+// Equal for two paths that name the same file: the literal form with ASCII letters in upper case.
+std::string SameFileKey(const std::string& absolutePath);
+
 // True for "X:\..." / "X:/..." and for UNC paths "\\server\share...".
 bool IsAbsoluteFolder(const std::string& folder);
 

@@ -254,11 +254,12 @@ class FileAnswers(EngineCase):
     def test_existing_file_is_replaced_and_old_temporary_file_removed(self):
         with open(self.local("a.dll"), "wb") as f:
             f.write(b"old version")
-        with open(self.local("a.dll") + ".~qdl", "wb") as f:
-            f.write(b"left by a killed run")
-        url = self.serve(b"a.dll\n", {"a.dll": b"new version"})
+        for name in ("a.dll", "gone.dll"):
+            with open(self.local(name) + ".~qdl", "wb") as f:
+                f.write(b"left by a killed run")
+        url = self.serve(b"a.dll\ngone.dll\n", {"a.dll": b"new version"})   # gone.dll: 404 now
         result, _ = self.install(url)
-        self.assertEqual(result, 1)
+        self.assertEqual(result, 0)
         with open(self.local("a.dll"), "rb") as f:
             self.assertEqual(f.read(), b"new version")
         self.assertEqual(self.leftovers(), [])
@@ -426,6 +427,17 @@ class ListingToolManifests(EngineCase):
 
 
 class Placement(EngineCase):
+    def test_a_file_named_twice_is_not_fetched_twice_at_once(self):
+        url = self.serve(b"a.dll\nA.DLL\nsub/x.dll\nsub\\x.dll\n",
+                         {"a.dll": b"one", "A.DLL": b"two", "sub/x.dll": b"three"})
+        result, out = self.install(url, "--parallel", 8)
+        self.assertEqual(result, 1, out)
+        with open(self.local("a.dll"), "rb") as f:
+            self.assertEqual(f.read(), b"two", "the later line's bytes, as one after the other gives")
+        with open(self.local("sub/x.dll"), "rb") as f:
+            self.assertEqual(f.read(), b"three")
+        self.assertEqual(self.leftovers(), [])
+
     def test_a_product_path_of_259_bytes_installs(self):
         name = "n" * (259 - len(self.win_dir) - 4) + ".bin"
         self.assertEqual(len(self.win_dir + name), 259)
