@@ -309,7 +309,7 @@ CInstallEngine::FileEnd CInstallEngine::FetchListedFile(const std::string& path,
     for (; calls < kCallsPerFile && m_host.QuitRequest() != 2; ++calls) {
         DWORD sendError = 0;
         // The first call is the read-ahead's when there is one; a failed read-ahead is called again here.
-        const Call call = calls == 0 && readAhead ? TakeReadAhead(*readAhead, path, &sendError)
+        const Call call = calls == 0 && readAhead ? PlaceFetched(readAhead->TakeNext(&sendError), path)
                                                   : DownloadFile(path, &sendError);
         switch (call) {
         case Call::Placed:
@@ -331,9 +331,9 @@ CInstallEngine::FileEnd CInstallEngine::FetchListedFile(const std::string& path,
     return calls > 0 && sendFailures == calls ? FileEnd::ServerLost : FileEnd::Failed;
 }
 
-CInstallEngine::Call CInstallEngine::TakeReadAhead(CDownloadQueue& queue, const std::string& path, DWORD* sendError)
+CInstallEngine::Call CInstallEngine::PlaceFetched(CDownloadQueue::Result fetched, const std::string& path)
 {
-    switch (queue.TakeNext(sendError)) {
+    switch (fetched) {
     case CDownloadQueue::Result::Ok: {
         const std::string local = m_strInstallDir + RelativePathOf(path);
         return PlaceFile(TempPathFor(local), local);
@@ -379,18 +379,7 @@ CInstallEngine::Call CInstallEngine::DownloadFile(const std::string& strPath, DW
         return Call::Lasting;   // refused without a request: it would land outside the folder or be misread
     if (m_buffer.size() < kChunkBytes)
         m_buffer.resize(kChunkBytes);
-    switch (FetchToTemp(strPath, m_buffer, sendError)) {
-    case CDownloadQueue::Result::Ok: {
-        const std::string local = m_strInstallDir + RelativePathOf(strPath);
-        return PlaceFile(TempPathFor(local), local);
-    }
-    case CDownloadQueue::Result::SendFailed:
-        return Call::SendFailed;
-    case CDownloadQueue::Result::Failed:
-    case CDownloadQueue::Result::Abandoned:
-        break;
-    }
-    return Call::Failed;
+    return PlaceFetched(FetchToTemp(strPath, m_buffer, sendError), strPath);
 }
 
 CDownloadQueue::Result CInstallEngine::FetchToTemp(const std::string& requestPath, std::vector<char>& buffer,

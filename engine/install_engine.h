@@ -69,7 +69,8 @@ private:
     void AddReadAhead(CDownloadQueue& queue, const std::vector<int>& fileLines, size_t& nextFile,
                       std::vector<char>& ahead);
     FileEnd FetchListedFile(const std::string& path, CDownloadQueue* readAhead);
-    Call TakeReadAhead(CDownloadQueue& queue, const std::string& path, DWORD* sendError);
+    // The file placed from its temporary file, or why the fetch came to nothing.
+    Call PlaceFetched(CDownloadQueue::Result fetched, const std::string& path);
     bool CreateListedFolder(const std::string& line);
     void ReportSendErrorOnce(DWORD error);
     bool IsPlaceable(const std::string& requestPath) const;

@@ -167,7 +167,7 @@ class HonestEnds(InstallerCase):
         self.assertNotEqual(self.wine.driver("answer-box", 2000)[0], 0, "one message per run")
         self.shot("state-failed-server-lost")
         placed = [n for n in names if os.path.exists(self.local(n))]
-        self.assertLess(len(placed), 12, "no more than the downloads in flight when it went")
+        self.assertLessEqual(len(placed), 12, "it went after f03: no more than the eight after it were under way")
         self.assertEqual(self.script(), b"".join(self.file_line(n) for n in placed) + SELF_DELETE)
         self.assertFalse(os.path.exists(os.path.join(self.wine.home, "Desktop", "Qelmora.lnk")))
 
