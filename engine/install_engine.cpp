@@ -117,6 +117,8 @@ int CInstallEngine::InstallFromList(const std::string& strInstallDir)
     if (!ReadManifest(request.get()))
         return 0;
     request.reset();
+    if (m_verifier.HasKey() && !VerifyList())
+        return 0;   // nothing of the product is requested; VerifyList set the outcome
     return InstallListEntries();
 }
 
@@ -166,6 +168,7 @@ int CInstallEngine::InstallListEntries()
 
         const std::string path = prefix + m_listEntries[i].strText;
         if (IsFetchedLine(path)) {
+            m_nEntry = static_cast<size_t>(i);
             bool placed = false;
             for (int call = 0; call < kCallsPerFile && !placed && m_host.QuitRequest() != 2; ++call)
                 placed = DownloadFile(path) == 1;
@@ -226,6 +229,7 @@ int CInstallEngine::StreamToTemp(HINTERNET request, HANDLE file)
 
     if (m_buffer.size() < kChunkBytes)
         m_buffer.resize(kChunkBytes);
+    CDownloadDigest digest(m_verifier, m_nEntry);
     long long total = 0;
     for (;;) {
         DWORD want = kChunkBytes;
@@ -244,9 +248,10 @@ int CInstallEngine::StreamToTemp(HINTERNET request, HANDLE file)
         DWORD written = 0;
         if (!::WriteFile(file, m_buffer.data(), got, &written, nullptr) || written != got)
             return 0;
+        digest.Feed(m_buffer.data(), got);
         total += got;
     }
-    return expected < 0 || total == expected;
+    return (expected < 0 || total == expected) && digest.Matches();
 }
 
 int CInstallEngine::PlaceFile(const std::string& temp, const std::string& target)

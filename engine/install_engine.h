@@ -10,6 +10,7 @@
 #include "engine/install_host.h"
 #include "engine/install_outcome.h"
 #include "engine/list_entry.h"
+#include "engine/list_verifier.h"
 
 class UninstallScript;
 
@@ -48,12 +49,20 @@ private:
     int StreamToTemp(HINTERNET request, HANDLE file);
     int PlaceFile(const std::string& temp, const std::string& target);
 
+    // The signed file list (engine/install_verify.cpp), with a key built in: list.sha256 and its
+    // signature fetched beside list.txt and checked before any product request.
+    bool VerifyList();
+    bool ReadSideFile(const char* name, size_t limit, std::string& body);
+    std::vector<size_t> FetchedLineIndexes() const;
+
     IInstallHost& m_host;
     UninstallScript& m_script;
     InstallSettings m_settings;
     std::string m_strInstallDir;
     std::vector<char> m_buffer;
     InstallOutcome m_outcome;
+    CListVerifier m_verifier;
+    size_t m_nEntry = 0;   // the manifest line being fetched, for its digest
 };
 
 // The system's text for a WinINet (or Winsock, or system) error code, at most 1023 bytes; empty
