@@ -115,6 +115,8 @@ int main(int argc, char** argv)
     settings.hConnection = connection.get();
     settings.strObject = path;
     settings.dwIoTimeoutMs = timeoutMs;
+    if (parts.nScheme == INTERNET_SCHEME_HTTPS)
+        settings.dwRequestFlags |= INTERNET_FLAG_SECURE;
     engine.Configure(settings);
 
     script.Open(installDir + "unload.bat");

@@ -186,9 +186,12 @@ def stop_process(proc, timeout=10):
 
 
 class Nginx:
-    """nginx serving a folder on 127.0.0.1:port, the server a publisher would use."""
+    """nginx serving a folder on 127.0.0.1:port, the server a publisher would use.
 
-    def __init__(self, root, port):
+    tls: (certificate chain file, key file) to serve https instead of http.
+    """
+
+    def __init__(self, root, port, tls=None):
         self.dir = tempfile.mkdtemp(prefix="nginx-", dir=WORK)
         conf = os.path.join(self.dir, "nginx.conf")
         with open(conf, "w") as f:
@@ -208,12 +211,13 @@ http {
     default_type application/octet-stream;
     sendfile on;
     server {
-        listen 127.0.0.1:%(port)d;
+        listen 127.0.0.1:%(port)d%(ssl)s;
         root %(root)s;
         charset off;
     }
 }
-""" % {"d": self.dir, "port": port, "root": root})
+""" % {"d": self.dir, "port": port, "root": root,
+       "ssl": " ssl;\n        ssl_certificate %s;\n        ssl_certificate_key %s" % tls if tls else ""})
         self.proc = subprocess.Popen(["nginx", "-c", conf, "-p", self.dir], stdout=subprocess.DEVNULL,
                                      stderr=subprocess.DEVNULL)
         if not wait_port(port):
