@@ -34,8 +34,6 @@ P256PublicKey BuiltInKey()
 
 CListVerifier::CListVerifier() : m_bHasKey(kHasBuiltInManifestKey), m_key(BuiltInKey()) {}
 
-CListVerifier::CListVerifier(const P256PublicKey& key) : m_bHasKey(true), m_key(key) {}
-
 bool CListVerifier::OpenProviders()
 {
     if (!m_sha256) {

@@ -17,7 +17,6 @@
 class CListVerifier {
 public:
     CListVerifier();
-    explicit CListVerifier(const P256PublicKey& key);
     CListVerifier(const CListVerifier&) = delete;
     CListVerifier& operator=(const CListVerifier&) = delete;
 

@@ -276,6 +276,23 @@ class SignedList(SecureCase):
                                      b"/Lineinstall_qmra/list.sha256.sig"])
         self.assertEqual(len(paths), 3 + len(tree))
 
+    def test_the_real_installer_ends_unsuccessful_when_the_list_does_not_verify(self):
+        tree = {"Termview.exe": os.urandom(10_000)}
+        root, folder = self.signed_product(tree, list(tree), "signed-exe-unverified")
+        os.remove(os.path.join(folder, "list.sha256.sig"))
+        nginx = self.serve(root, self.port)
+
+        self.start_installer()
+        self.wine.driver("click", 1001)
+        self.assertTrue(self.wait_visible(1003), "the finish button comes also after a failure")
+        self.shot("secure-signed-not-verified")
+        self.assertFalse(self.visible(1001))
+        self.assertEqual(self.script(), SELF_DELETE)
+        self.assertFalse(os.path.exists(self.local("Termview.exe")))
+        self.assertFalse(os.path.exists(os.path.join(self.wine.home, "Desktop", "Qelmora.lnk")))
+        self.assertEqual(requested_paths(nginx), [b"/Lineinstall_qmra/list.txt", b"/Lineinstall_qmra/list.sha256",
+                                                  b"/Lineinstall_qmra/list.sha256.sig"])
+
     def test_one_changed_byte_fails_that_file_only(self):
         tree = product()
         manifest = list(tree)
