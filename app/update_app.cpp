@@ -35,7 +35,8 @@ private:
     bool m_ok = false;
 };
 
-void SplitUrl(const char* url, std::string& server, std::string& object, INTERNET_PORT& port)
+// An https address gives port 443 unless it names one, and secure requests.
+void SplitUrl(const char* url, std::string& server, std::string& object, INTERNET_PORT& port, bool& secure)
 {
     char host[INTERNET_MAX_HOST_NAME_LENGTH] = {};
     char path[INTERNET_MAX_PATH_LENGTH] = {};
@@ -50,6 +51,7 @@ void SplitUrl(const char* url, std::string& server, std::string& object, INTERNE
     server = host;
     object = path;
     port = parts.nPort;
+    secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
 }
 
 }  // namespace
@@ -73,7 +75,10 @@ BOOL CUpdateApp::InitInstance()
     }
 
     CUpdateDlg dlg;
-    SplitUrl(QELMORA_MANIFEST_URL, dlg.m_strServer, dlg.m_strObject, dlg.m_nPort);
+    bool secure = false;
+    SplitUrl(QELMORA_MANIFEST_URL, dlg.m_strServer, dlg.m_strObject, dlg.m_nPort, secure);
+    if (secure)
+        dlg.m_dwRequestFlags |= INTERNET_FLAG_SECURE;   // the system's certificate checks, never lowered
     dlg.m_pSingleInstance = &instance;
     m_pMainWnd = &dlg;
     dlg.DoModal();

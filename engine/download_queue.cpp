@@ -37,14 +37,14 @@ CDownloadQueue::~CDownloadQueue()
             m_discard(job.requestPath);
 }
 
-bool CDownloadQueue::Add(const std::string& requestPath, const std::string& fileKey)
+bool CDownloadQueue::Add(const std::string& requestPath, const std::string& fileKey, size_t entry)
 {
     {
         CSingleLock lock(m_cs);
         for (const Job& job : m_jobs)
             if (job.fileKey == fileKey)
                 return false;
-        m_jobs.push_back(Job{requestPath, fileKey});
+        m_jobs.push_back(Job{requestPath, fileKey, entry});
     }
     m_changed.WakeAll();
     return true;
@@ -104,11 +104,12 @@ void CDownloadQueue::RunFetcher()
             return;
         job->state = State::Running;
         const std::string requestPath = job->requestPath;   // the deque may grow meanwhile; the job stays
+        const size_t entry = job->entry;
         DWORD sendError = 0;
         m_cs.Unlock();
         Result result = Result::Failed;
         try {
-            result = m_fetch(requestPath, buffer, &sendError);
+            result = m_fetch(requestPath, entry, buffer, &sendError);
         } catch (...) {
             result = Result::Failed;
         }

@@ -21,9 +21,10 @@ class IInstallHost;
 class CDownloadQueue {
 public:
     enum class Result { Ok, Failed, SendFailed, Abandoned };
-    // Fetches one request path into its temporary file with the fetcher's own buffer; on failure it
-    // leaves no temporary file. Runs on a fetcher thread.
-    using FetchFn = std::function<Result(const std::string& requestPath, std::vector<char>& buffer, DWORD* sendError)>;
+    // Fetches one request path (of manifest line `entry`) into its temporary file with the fetcher's
+    // own buffer; on failure it leaves no temporary file. Runs on a fetcher thread.
+    using FetchFn = std::function<Result(const std::string& requestPath, size_t entry, std::vector<char>& buffer,
+                                         DWORD* sendError)>;
     // Removes the temporary file of a fetched download that the walk did not take back.
     using DiscardFn = std::function<void(const std::string& requestPath)>;
 
@@ -34,7 +35,7 @@ public:
 
     // False when a download of the same file (the same key) is still outstanding: both would write one
     // temporary file. The walk then fetches that line itself when it gets there.
-    bool Add(const std::string& requestPath, const std::string& fileKey);
+    bool Add(const std::string& requestPath, const std::string& fileKey, size_t entry);
     // Downloads added and not yet taken back.
     int Outstanding();
     // False when no fetcher thread could be started: the walk then fetches every line itself.
@@ -48,6 +49,7 @@ private:
     struct Job {
         std::string requestPath;
         std::string fileKey;
+        size_t entry = 0;
         State state = State::Waiting;
         Result result = Result::Failed;
         DWORD sendError = 0;

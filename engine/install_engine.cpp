@@ -179,6 +179,8 @@ int CInstallEngine::FetchAndWalk()
     if (!ReadManifest(request.get()))
         return 0;
     request.reset();
+    if (m_verifier.HasKey() && !VerifyList())
+        return 0;   // nothing of the product is requested; VerifyList set the outcome
     return InstallListEntries();
 }
 
@@ -232,7 +234,9 @@ int CInstallEngine::InstallListEntries()
                                   kChunkBytes, kReadAheadBufferBudget / static_cast<size_t>(m_settings.nParallel)));
         readAhead = std::make_unique<CDownloadQueue>(
             m_host, m_settings.nParallel, buffer,
-            [this](const std::string& path, std::vector<char>& bytes, DWORD* error) { return FetchToTemp(path, bytes, error); },
+            [this](const std::string& path, size_t entry, std::vector<char>& bytes, DWORD* error) {
+                return FetchToTemp(path, entry, bytes, error);
+            },
             [this](const std::string& path) { m_script.DiscardDownload(TempPathFor(m_strInstallDir + RelativePathOf(path))); });
         if (!readAhead->HasFetchers())
             readAhead.reset();
@@ -257,7 +261,7 @@ int CInstallEngine::InstallListEntries()
             --m_nFilesPending;
             if (readAhead)
                 AddReadAhead(*readAhead, fileLines, nextFile, ahead);
-            switch (FetchListedFile(m_strPrefix + line, ahead[i] ? readAhead.get() : nullptr)) {
+            switch (FetchListedFile(static_cast<size_t>(i), ahead[i] ? readAhead.get() : nullptr)) {
             case FileEnd::Placed:
                 break;
             case FileEnd::Failed:
@@ -298,19 +302,20 @@ void CInstallEngine::AddReadAhead(CDownloadQueue& queue, const std::vector<int>&
         const int line = fileLines[nextFile++];
         const std::string path = m_strPrefix + m_listEntries[line].strText;
         if (IsPlaceable(path))
-            ahead[line] = queue.Add(path, SameFileKey(m_strInstallDir + RelativePathOf(path)));
+            ahead[line] = queue.Add(path, SameFileKey(m_strInstallDir + RelativePathOf(path)), static_cast<size_t>(line));
     }
 }
 
-CInstallEngine::FileEnd CInstallEngine::FetchListedFile(const std::string& path, CDownloadQueue* readAhead)
+CInstallEngine::FileEnd CInstallEngine::FetchListedFile(size_t entry, CDownloadQueue* readAhead)
 {
+    const std::string path = m_strPrefix + m_listEntries[entry].strText;
     int calls = 0;
     int sendFailures = 0;
     for (; calls < kCallsPerFile && m_host.QuitRequest() != 2; ++calls) {
         DWORD sendError = 0;
         // The first call is the read-ahead's when there is one; a failed read-ahead is called again here.
         const Call call = calls == 0 && readAhead ? PlaceFetched(readAhead->TakeNext(&sendError), path)
-                                                  : DownloadFile(path, &sendError);
+                                                  : DownloadFile(path, entry, &sendError);
         switch (call) {
         case Call::Placed:
             return FileEnd::Placed;
@@ -372,18 +377,18 @@ bool CInstallEngine::IsPlaceable(const std::string& requestPath) const
     return CheckLocalPath(m_strInstallDir, RelativePathOf(requestPath)) == PathVerdict::Ok;
 }
 
-CInstallEngine::Call CInstallEngine::DownloadFile(const std::string& strPath, DWORD* sendError)
+CInstallEngine::Call CInstallEngine::DownloadFile(const std::string& strPath, size_t entry, DWORD* sendError)
 {
     *sendError = ERROR_SUCCESS;
     if (!IsPlaceable(strPath))
         return Call::Lasting;   // refused without a request: it would land outside the folder or be misread
     if (m_buffer.size() < kChunkBytes)
         m_buffer.resize(kChunkBytes);
-    return PlaceFetched(FetchToTemp(strPath, m_buffer, sendError), strPath);
+    return PlaceFetched(FetchToTemp(strPath, entry, m_buffer, sendError), strPath);
 }
 
-CDownloadQueue::Result CInstallEngine::FetchToTemp(const std::string& requestPath, std::vector<char>& buffer,
-                                                   DWORD* sendError) const
+CDownloadQueue::Result CInstallEngine::FetchToTemp(const std::string& requestPath, size_t entry,
+                                                   std::vector<char>& buffer, DWORD* sendError)
 {
     *sendError = ERROR_SUCCESS;
     const std::string local = m_strInstallDir + RelativePathOf(requestPath);
@@ -405,7 +410,7 @@ CDownloadQueue::Result CInstallEngine::FetchToTemp(const std::string& requestPat
     unique_file file = m_script.BeginDownload(temp);
     if (!file)
         return CDownloadQueue::Result::Failed;
-    const int streamed = StreamToTemp(request.get(), file.get(), buffer);
+    const int streamed = StreamToTemp(request.get(), file.get(), entry, buffer);
     file.reset();
     request.reset();
     if (!streamed) {
@@ -415,13 +420,14 @@ CDownloadQueue::Result CInstallEngine::FetchToTemp(const std::string& requestPat
     return CDownloadQueue::Result::Ok;
 }
 
-int CInstallEngine::StreamToTemp(HINTERNET request, HANDLE file, std::vector<char>& buffer) const
+int CInstallEngine::StreamToTemp(HINTERNET request, HANDLE file, size_t entry, std::vector<char>& buffer)
 {
     long long expected = -1;
     if (!AnnouncedLength(request, expected))
         return 0;
 
     const DWORD chunk = static_cast<DWORD>(buffer.size());
+    CDownloadDigest digest(m_verifier, entry);
     long long total = 0;
     for (;;) {
         DWORD want = chunk;
@@ -440,9 +446,10 @@ int CInstallEngine::StreamToTemp(HINTERNET request, HANDLE file, std::vector<cha
         DWORD written = 0;
         if (!::WriteFile(file, buffer.data(), got, &written, nullptr) || written != got)
             return 0;
+        digest.Feed(buffer.data(), got);
         total += got;
     }
-    return expected < 0 || total == expected;
+    return (expected < 0 || total == expected) && digest.Matches();
 }
 
 CInstallEngine::Call CInstallEngine::PlaceFile(const std::string& temp, const std::string& target)

@@ -11,6 +11,7 @@
 #include "engine/install_host.h"
 #include "engine/install_outcome.h"
 #include "engine/list_entry.h"
+#include "engine/list_verifier.h"
 
 class UninstallScript;
 
@@ -59,8 +60,8 @@ public:
         Lasting,      // refused, or its target cannot be replaced (a folder, read-only): it will not help
         SendFailed,   // the request could not be sent: no connection, refused, timed out
     };
-    // Fetches one file by its request path and places it under the install folder.
-    Call DownloadFile(const std::string& strPath, DWORD* sendError);
+    // Fetches the file of manifest line `entry` by its request path and places it under the install folder.
+    Call DownloadFile(const std::string& strPath, size_t entry, DWORD* sendError);
 
 private:
     enum class Fetch { Ok, SendFailed, Refused };
@@ -68,7 +69,7 @@ private:
     int FetchAndWalk();
     void AddReadAhead(CDownloadQueue& queue, const std::vector<int>& fileLines, size_t& nextFile,
                       std::vector<char>& ahead);
-    FileEnd FetchListedFile(const std::string& path, CDownloadQueue* readAhead);
+    FileEnd FetchListedFile(size_t entry, CDownloadQueue* readAhead);
     // The file placed from its temporary file, or why the fetch came to nothing.
     Call PlaceFetched(CDownloadQueue::Result fetched, const std::string& path);
     bool CreateListedFolder(const std::string& line);
@@ -79,10 +80,16 @@ private:
     bool ReadManifest(HINTERNET request);
     // Fetches a file into its temporary file beside the target; thread-safe, so that the read-ahead's
     // fetchers can run it side by side, each with its own buffer.
-    CDownloadQueue::Result FetchToTemp(const std::string& requestPath, std::vector<char>& buffer,
-                                       DWORD* sendError) const;
-    int StreamToTemp(HINTERNET request, HANDLE file, std::vector<char>& buffer) const;
+    CDownloadQueue::Result FetchToTemp(const std::string& requestPath, size_t entry, std::vector<char>& buffer,
+                                       DWORD* sendError);
+    int StreamToTemp(HINTERNET request, HANDLE file, size_t entry, std::vector<char>& buffer);
     Call PlaceFile(const std::string& temp, const std::string& target);
+
+    // The signed file list (engine/install_verify.cpp), with a key built in: list.sha256 and its
+    // signature fetched beside list.txt and checked before any product request.
+    bool VerifyList();
+    bool ReadSideFile(const char* name, size_t limit, std::string& body);
+    std::vector<size_t> FetchedLineIndexes() const;
 
     IInstallHost& m_host;
     UninstallScript& m_script;
@@ -93,6 +100,7 @@ private:
     InstallOutcome m_outcome;
     int m_nFilesPending = 0;          // file lines of the walk not yet reached
     bool m_bSendErrorShown = false;   // one message box per run
+    CListVerifier m_verifier;         // the built-in key and, once verified, every file's digest
 };
 
 // The system's text for a WinINet (or Winsock, or system) error code, at most 1023 bytes; empty

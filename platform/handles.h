@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <objbase.h>
 #include <wininet.h>
+#include <bcrypt.h>
 
 #include <utility>
 
@@ -70,6 +71,21 @@ struct MappedViewTraits {     // MapViewOfFile
     static pointer invalid() noexcept { return nullptr; }
     static void close(pointer p) noexcept { ::UnmapViewOfFile(p); }
 };
+struct BcryptAlgorithmTraits {
+    using pointer = BCRYPT_ALG_HANDLE;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer h) noexcept { ::BCryptCloseAlgorithmProvider(h, 0); }
+};
+struct BcryptKeyTraits {
+    using pointer = BCRYPT_KEY_HANDLE;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer h) noexcept { ::BCryptDestroyKey(h); }
+};
+struct BcryptHashTraits {
+    using pointer = BCRYPT_HASH_HANDLE;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer h) noexcept { ::BCryptDestroyHash(h); }
+};
 struct IconTraits {
     using pointer = HICON;
     static pointer invalid() noexcept { return nullptr; }
@@ -86,6 +102,9 @@ using unique_hrgn = unique_handle<GdiObjectTraits<HRGN>>;
 using unique_memory_dc = unique_handle<MemoryDcTraits>;
 using unique_hicon = unique_handle<IconTraits>;
 using unique_mapped_view = unique_handle<MappedViewTraits>;
+using unique_bcrypt_algorithm = unique_handle<BcryptAlgorithmTraits>;
+using unique_bcrypt_key = unique_handle<BcryptKeyTraits>;
+using unique_bcrypt_hash = unique_handle<BcryptHashTraits>;
 
 // A window's client DC, given back with ReleaseDC.
 class window_dc {

@@ -24,6 +24,9 @@ pkg_installed python3-pil   || need+=(python3-pil)
 pkg_installed wine32        || need+=(wine wine32)
 have curl                   || need+=(curl)
 have file                   || need+=(file)
+# Test keys and certificates; Wine's TLS and CNG signature checks go through GnuTLS.
+have openssl                || need+=(openssl)
+pkg_installed libgnutls30:i386 || need+=(libgnutls30:i386)
 
 if ((${#need[@]})); then
     export DEBIAN_FRONTEND=noninteractive

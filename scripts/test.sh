@@ -7,6 +7,12 @@ bash scripts/install-deps.sh
 
 cmake --preset windows-test >/dev/null
 cmake --build --preset windows-test -j"$(nproc)"
+# Two more builds of the installer alone: an https manifest address, and a test key built in.
+cmake --preset windows-https >/dev/null
+cmake --build --preset windows-https -j"$(nproc)"
+bash scripts/make-test-key.sh build/windows-signed/test-key
+cmake --preset windows-signed >/dev/null
+cmake --build --preset windows-signed -j"$(nproc)"
 cmake --preset native -DQELMORA_WINDOWS_BUILD_DIR="$PWD/build/windows-test" >/dev/null
 cmake --build --preset native -j"$(nproc)"
 

@@ -132,6 +132,8 @@ int main(int argc, char** argv)
     settings.strObject = path;
     settings.dwIoTimeoutMs = timeoutMs;
     settings.nParallel = parallel;
+    if (parts.nScheme == INTERNET_SCHEME_HTTPS)
+        settings.dwRequestFlags |= INTERNET_FLAG_SECURE;
     engine.Configure(settings);
 
     if (sealedBeforeStart)

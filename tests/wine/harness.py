@@ -192,14 +192,24 @@ def stop_process(proc, timeout=10):
         out.close()
 
 
+def localhost_has_ipv6():
+    try:
+        return any(info[4][0] == "::1" for info in socket.getaddrinfo("localhost", None))
+    except OSError:
+        return False
+
+
 class Nginx:
     """nginx serving a folder on 127.0.0.1:port, the server a publisher would use.
 
     Its configuration, logs and temporary folders go to ROOT.nginx beside the folder served: emptied
     when it starts, removed when it stops, so runs leave nothing behind and each starts alike.
+    tls: (certificate chain file, key file) to serve https instead of http. A client that names the
+    server "localhost" may get ::1 first where the machine's hosts file says so; nginx then answers on
+    that loopback address too.
     """
 
-    def __init__(self, root, port):
+    def __init__(self, root, port, tls=None):
         self.dir = os.path.normpath(root) + ".nginx"
         shutil.rmtree(self.dir, ignore_errors=True)
         os.makedirs(self.dir)
@@ -221,12 +231,14 @@ http {
     default_type application/octet-stream;
     sendfile on;
     server {
-        listen 127.0.0.1:%(port)d;
+        listen 127.0.0.1:%(port)d%(ssl)s;%(ipv6)s
         root %(root)s;
         charset off;
     }
 }
-""" % {"d": self.dir, "port": port, "root": root})
+""" % {"d": self.dir, "port": port, "root": root,
+       "ssl": " ssl;\n        ssl_certificate %s;\n        ssl_certificate_key %s" % tls if tls else "",
+       "ipv6": "\n        listen [::1]:%d ssl;" % port if tls and localhost_has_ipv6() else ""})
         self.proc = subprocess.Popen(["nginx", "-c", conf, "-p", self.dir], stdout=subprocess.DEVNULL,
                                      stderr=subprocess.DEVNULL)
         if not wait_port(port):

@@ -15,13 +15,14 @@ SELF_DELETE = b'del "%~f0"'
 class InstallerCase(unittest.TestCase):
     module = "installer"
     song_face = True   # False: a prefix without the stand-in for 宋体
+    exe = harness.EXE   # the build of the installer a module drives
     wine = None
 
     @classmethod
     def setUpClass(cls):
         cls.wine = Wine(cls.module, song_face=cls.song_face)
         cls.wine.start_display()
-        cls.exe_win = "Z:" + harness.EXE.replace("/", "\\")
+        cls.exe_win = "Z:" + cls.exe.replace("/", "\\")
 
     @classmethod
     def tearDownClass(cls):
@@ -63,7 +64,7 @@ class InstallerCase(unittest.TestCase):
 
     # The installer and its window.
     def start_installer(self):
-        self.proc = self.wine.start(harness.EXE, name="installer")
+        self.proc = self.wine.start(self.exe, name="installer")
         rc, text = self.wine.driver("wait-window", 30000)
         self.assertEqual(rc, 0, "the window did not come up")
         return [int(v) for v in text.split()[1:5]]

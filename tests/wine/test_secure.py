@@ -1,0 +1,387 @@
+"""Only the publisher's bytes: installs over https and with a signed file list, under Wine against nginx.
+
+Runs the extra builds of the installer: one whose manifest address is https (QELMORA_WINDOWS_HTTPS_BUILD_DIR)
+and one with a test key built in (QELMORA_WINDOWS_SIGNED_BUILD_DIR). The certificate authority and the keys
+are made here with openssl; the authority is trusted only inside this module's Wine prefix.
+"""
+import hashlib
+import os
+import re
+import shutil
+import subprocess
+import unittest
+import urllib.parse
+
+import harness
+from harness import Nginx
+from installer_case import SELF_DELETE, InstallerCase
+
+HTTPS_BUILD = os.environ.get("QELMORA_WINDOWS_HTTPS_BUILD_DIR", os.path.join(harness.ROOT, "build", "windows-https"))
+SIGNED_BUILD = os.environ.get("QELMORA_WINDOWS_SIGNED_BUILD_DIR",
+                              os.path.join(harness.ROOT, "build", "windows-signed"))
+TRUST_ROOT = os.path.join(harness.WIN_BUILD, "tests", "tools", "trust_root.exe")
+FOLDER = "Lineinstall_qmra"
+
+
+def cache_value(build_dir, name):
+    """A cache variable of a build: what its installer was built with."""
+    with open(os.path.join(build_dir, "CMakeCache.txt")) as f:
+        for line in f:
+            if line.startswith(name + ":"):
+                return line.split("=", 1)[1].strip()
+    raise KeyError(name)
+
+
+def openssl(*args):
+    subprocess.run(["openssl"] + list(args), check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                   timeout=60)
+
+
+class TestPki:
+    """A test authority that the prefix trusts, one that nothing trusts, and server certificates."""
+
+    def __init__(self, folder):
+        self.dir = folder
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        self.trusted_ca = self.authority("trusted-ca", "Qelmora Test Authority")
+        self.untrusted_ca = self.authority("untrusted-ca", "Qelmora Unknown Authority")
+        self.localhost = self.server("localhost", self.trusted_ca, "localhost")
+        self.untrusted_localhost = self.server("untrusted-localhost", self.untrusted_ca, "localhost")
+        self.other_host = self.server("other-host", self.trusted_ca, "update.other.example")
+        openssl("x509", "-in", self.trusted_ca[0], "-outform", "DER", "-out", self.path("trusted-ca.der"))
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def authority(self, name, subject):
+        cert, key = self.path(name + ".pem"), self.path(name + ".key")
+        openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert, "-days", "30",
+                "-subj", "/CN=" + subject, "-addext", "basicConstraints=critical,CA:TRUE",
+                "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+        return cert, key
+
+    def server(self, name, authority, host):
+        key, csr, cert = self.path(name + ".key"), self.path(name + ".csr"), self.path(name + ".pem")
+        ext = self.path(name + ".ext")
+        with open(ext, "w") as f:
+            f.write("subjectAltName=DNS:%s\nextendedKeyUsage=serverAuth\nbasicConstraints=CA:FALSE\n"
+                    "keyUsage=critical,digitalSignature,keyEncipherment\n" % host)
+        openssl("req", "-new", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", csr, "-subj", "/CN=" + host)
+        openssl("x509", "-req", "-in", csr, "-CA", authority[0], "-CAkey", authority[1], "-CAcreateserial",
+                "-out", cert, "-days", "30", "-extfile", ext)
+        return cert, key
+
+
+def fetched(line):
+    """The walk fetches a line whose request path has a '.' after its first character."""
+    return "." in line
+
+
+def write_product(root, tree, manifest_lines):
+    """The product under root/Lineinstall_qmra/, with list.txt in CR LF; returns that folder."""
+    folder = os.path.join(root, FOLDER)
+    shutil.rmtree(root, ignore_errors=True)
+    os.makedirs(folder)
+    for name, data in tree.items():
+        path = os.path.join(folder.encode(), name.replace("\\", "/").encode("gbk"))
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(data)
+    with open(os.path.join(folder, "list.txt"), "wb") as f:
+        f.write(b"".join(line.encode("gbk") + b"\r\n" for line in manifest_lines))
+    return folder
+
+
+def sign_product(folder, tree, manifest_lines, private_key):
+    """list.sha256 and list.sha256.sig as a publisher makes them with sha256sum and openssl dgst."""
+    digests = b"".join(hashlib.sha256(tree[line]).hexdigest().encode() + b"  " + line.encode("gbk") + b"\n"
+                       for line in manifest_lines if fetched(line))
+    with open(os.path.join(folder, "list.sha256"), "wb") as f:
+        f.write(digests)
+    openssl("dgst", "-sha256", "-sign", private_key, "-out", os.path.join(folder, "list.sha256.sig"),
+            os.path.join(folder, "list.sha256"))
+
+
+def requested_paths(nginx):
+    """Request paths in the order nginx answered them, unescaped to bytes."""
+    paths = re.findall(r'"GET (\S+) HTTP/1\.[01]"', nginx.access_log())
+    return [urllib.parse.unquote_to_bytes(p) for p in paths]
+
+
+def product():
+    return {
+        "Termview.exe": os.urandom(300_000),
+        "data\\skin.bmp": os.urandom(20_000),
+        "lib/a.dll": os.urandom(70_000),
+        "文档/说明 一.txt": "说明文字".encode("gbk"),
+        "big.bin": os.urandom(2 * 1024 * 1024 + 5),
+    }
+
+
+class SecureCase(InstallerCase):
+    module = "secure"
+    pki = None
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        if SecureCase.pki is None:
+            SecureCase.pki = TestPki(os.path.join(harness.WORK, "secure-pki"))
+        der = "Z:" + cls.pki.path("trusted-ca.der").replace("/", "\\")
+        rc, out = cls.wine.run(TRUST_ROOT, [der], name="trust_root")
+        assert rc == 0, out
+
+    def serve(self, folder_root, port, tls=None):
+        server = Nginx(folder_root, port, tls=tls)
+        self.servers.append(server)
+        return server
+
+    def engine_dir(self):
+        """An empty install folder for engine_cli, which self.dir and self.local() then name."""
+        self.install_dir = "C:\\qtest\\%s\\" % self._testMethodName[:50]
+        self.dir = self.wine.host_path(self.install_dir)
+        shutil.rmtree(self.dir, ignore_errors=True)
+        os.makedirs(self.dir)
+
+    def engine(self, cli, url, fresh=True):
+        """Runs an engine_cli build into the install folder; returns (result, outcome words, output lines)."""
+        if fresh:
+            self.engine_dir()
+        rc, out = self.wine.run(cli, [url, self.install_dir], timeout=180, name="engine_cli")
+        self.assertEqual(rc, 0, out)
+        lines = out.splitlines()
+        result = int([l for l in lines if l.startswith("result ")][0].split()[1])
+        outcome = [l for l in lines if l.startswith("outcome ")][0].split()[1:]
+        return result, outcome, lines
+
+    def engine_file_line(self, relative):
+        return harness.batch_file_line(self.install_dir + relative)
+
+    def placed_files(self):
+        found = []
+        for base, _, names in os.walk(self.dir):
+            found += [os.path.relpath(os.path.join(base, n), self.dir) for n in names]
+        return sorted(found)
+
+    def assert_installed(self, tree):
+        for name, data in tree.items():
+            with open(self.local(name), "rb") as f:
+                self.assertEqual(f.read(), data, name)
+        self.assertEqual(self.leftovers(), [])
+
+
+class Https(SecureCase):
+    exe = os.path.join(HTTPS_BUILD, "QelmoraSetup.exe")
+
+    def https_address(self):
+        url = urllib.parse.urlsplit(cache_value(HTTPS_BUILD, "QELMORA_MANIFEST_URL"))
+        self.assertEqual(url.scheme, "https")
+        return url.hostname, url.port or 443, url.geturl()
+
+    def test_the_real_installer_installs_over_https(self):
+        host, port, _ = self.https_address()
+        self.assertEqual(host, "localhost", "the test certificate names localhost")
+        tree = product()
+        manifest = list(tree) + ["bin"]
+        root = os.path.join(harness.WORK, "secure-https-root")
+        write_product(root, tree, manifest)
+        nginx = self.serve(root, port, tls=self.pki.localhost)
+
+        self.start_installer()
+        self.wine.driver("click", 1001)
+        self.assertTrue(self.wait_visible(1003), "finish button shown at the end")
+        self.shot("secure-https-finished")
+        self.assertFalse(self.visible(1001))
+        self.assert_installed(tree)
+        self.assertTrue(self.script().startswith(b"".join(self.file_line(n) for n in tree)))
+        paths = requested_paths(nginx)
+        self.assertEqual(paths[0], b"/Lineinstall_qmra/list.txt")
+        self.assertEqual(len(paths), 1 + len(tree), "no side file without a key, every file once")
+
+    def test_a_certificate_the_system_does_not_trust_places_nothing(self):
+        _, port, _ = self.https_address()
+        tree = {"Termview.exe": os.urandom(50_000), "data/skin.bmp": os.urandom(1000)}
+        root = os.path.join(harness.WORK, "secure-cert-root")
+        write_product(root, tree, list(tree))
+        url = "https://localhost:%d/%s/list.txt" % (port, FOLDER)
+        # The engine of the default test build, given an https address, sends secure requests.
+        cases = [("trusted", self.pki.localhost, url),
+                 ("untrusted authority", self.pki.untrusted_localhost, url),
+                 ("another host's name", self.pki.other_host, url),
+                 ("an address the certificate does not name", self.pki.localhost, url.replace("localhost", "127.0.0.1"))]
+        for name, tls, address in cases:
+            with self.subTest(name):
+                nginx = Nginx(root, port, tls=tls)
+                try:
+                    result, outcome, lines = self.engine(harness.ENGINE_CLI, address)
+                    paths = requested_paths(nginx)
+                finally:
+                    nginx.close()
+                if name == "trusted":
+                    self.assertEqual(result, 1, lines)
+                    self.assert_installed(tree)
+                    continue
+                self.assertEqual(result, 0, lines)
+                self.assertEqual(outcome, ["server-lost", "0"], "refused like a send failure")
+                self.assertEqual(paths, [], "not even the manifest is asked for")
+                self.assertEqual(self.placed_files(), ["unload.bat"])
+                self.assertEqual(self.script(), SELF_DELETE)
+
+
+class SignedList(SecureCase):
+    exe = os.path.join(SIGNED_BUILD, "QelmoraSetup.exe")
+    cli = os.path.join(SIGNED_BUILD, "tests", "tools", "engine_cli.exe")
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.key = os.path.join(os.path.dirname(cache_value(SIGNED_BUILD, "QELMORA_MANIFEST_KEY")), "private.pem")
+        cls.other_key = os.path.join(harness.WORK, "secure-other-key.pem")
+        openssl("ecparam", "-name", "prime256v1", "-genkey", "-noout", "-out", cls.other_key)
+        address = urllib.parse.urlsplit(cache_value(SIGNED_BUILD, "QELMORA_MANIFEST_URL"))
+        cls.port = address.port or 80
+
+    def signed_product(self, tree, manifest, name):
+        root = os.path.join(harness.WORK, "secure-" + name)
+        folder = write_product(root, tree, manifest)
+        sign_product(folder, tree, manifest, self.key)
+        return root, folder
+
+    def run_engine(self, root, fresh=True):
+        nginx = Nginx(root, self.port)
+        try:
+            url = "http://127.0.0.1:%d/%s/list.txt" % (self.port, FOLDER)
+            result, outcome, lines = self.engine(self.cli, url, fresh)
+            return result, outcome, lines, requested_paths(nginx)
+        finally:
+            nginx.close()
+
+    def test_the_real_installer_installs_a_signed_product(self):
+        tree = product()
+        manifest = ["bin"] + list(tree) + [""]
+        root, _ = self.signed_product(tree, manifest, "signed-exe")
+        nginx = self.serve(root, self.port)
+
+        self.start_installer()
+        self.wine.driver("click", 1001)
+        self.assertTrue(self.wait_visible(1003))
+        self.shot("secure-signed-finished")
+        self.assertFalse(self.visible(1001), "the finished look")
+        self.assert_installed(tree)
+        self.assertTrue(self.script().startswith(b"".join(self.file_line(n) for n in tree)))
+        self.assertFalse(os.path.exists(self.local("list.sha256")))
+        paths = requested_paths(nginx)
+        self.assertEqual(paths[:3], [b"/Lineinstall_qmra/list.txt", b"/Lineinstall_qmra/list.sha256",
+                                     b"/Lineinstall_qmra/list.sha256.sig"])
+        self.assertEqual(len(paths), 3 + len(tree))
+
+    def test_the_real_installer_ends_unsuccessful_when_the_list_does_not_verify(self):
+        tree = {"Termview.exe": os.urandom(10_000)}
+        root, folder = self.signed_product(tree, list(tree), "signed-exe-unverified")
+        os.remove(os.path.join(folder, "list.sha256.sig"))
+        nginx = self.serve(root, self.port)
+
+        self.start_installer()
+        self.wine.driver("click", 1001)
+        self.assertTrue(self.wait_visible(1003), "the finish button comes also after a failure")
+        self.shot("secure-signed-not-verified")
+        self.assertFalse(self.visible(1001))
+        self.assertEqual(self.script(), SELF_DELETE)
+        self.assertFalse(os.path.exists(self.local("Termview.exe")))
+        self.assertFalse(os.path.exists(os.path.join(self.wine.home, "Desktop", "Qelmora.lnk")))
+        self.assertEqual(requested_paths(nginx), [b"/Lineinstall_qmra/list.txt", b"/Lineinstall_qmra/list.sha256",
+                                                  b"/Lineinstall_qmra/list.sha256.sig"])
+
+    def test_one_changed_byte_fails_that_file_only(self):
+        tree = product()
+        manifest = list(tree)
+        root, folder = self.signed_product(tree, manifest, "one-byte")
+        changed = os.path.join(folder, "lib/a.dll")
+        with open(changed, "r+b") as f:
+            f.seek(40_000)
+            byte = f.read(1)
+            f.seek(40_000)
+            f.write(bytes([byte[0] ^ 1]))
+        self.engine_dir()
+        os.makedirs(self.local("lib"))
+        with open(self.local("lib/a.dll"), "wb") as f:
+            f.write(b"the installed version")
+
+        result, outcome, lines, paths = self.run_engine(root, fresh=False)
+        self.assertEqual((result, outcome), (0, ["files-failed", "1"]), lines)
+        self.assertNotIn("shortcuts", lines)
+        with open(self.local("lib/a.dll"), "rb") as f:
+            self.assertEqual(f.read(), b"the installed version", "a file that is not the listed one is never placed")
+        others = {k: v for k, v in tree.items() if k != "lib/a.dll"}
+        self.assert_installed(others)
+        expected = b"".join(self.engine_file_line(n) for n in manifest if n != "lib/a.dll") + SELF_DELETE
+        self.assertEqual(self.script(), expected)
+        self.assertGreaterEqual(paths.count(b"/Lineinstall_qmra/lib/a.dll"), 1)
+        self.assertEqual(paths.index(b"/Lineinstall_qmra/big.bin"), len(paths) - 1, "the walk went on")
+
+    def test_a_list_that_does_not_verify_fetches_nothing_more(self):
+        tree = {"a.dll": b"A" * 1000, "sub/b.dat": b"B" * 2000, "c.txt": b"C"}
+        manifest = ["a.dll", "sub", "sub/b.dat", "c.txt"]
+
+        def list_txt(lines):
+            return b"".join(l.encode() + b"\r\n" for l in lines)
+
+        def change_list(folder, lines):
+            with open(os.path.join(folder, "list.txt"), "wb") as f:
+                f.write(list_txt(lines))
+
+        def flip_digest(folder):
+            path = os.path.join(folder, "list.sha256")
+            with open(path, "rb") as f:
+                data = bytearray(f.read())
+            data[70] = ord("0") if data[70] != ord("0") else ord("1")   # a digit of the second line
+            with open(path, "wb") as f:
+                f.write(bytes(data))
+
+        def sign_with_other_key(folder):
+            openssl("dgst", "-sha256", "-sign", self.other_key, "-out", os.path.join(folder, "list.sha256.sig"),
+                    os.path.join(folder, "list.sha256"))
+
+        def write(name, data, mode="wb"):
+            def change(folder):
+                with open(os.path.join(folder, name), mode) as f:
+                    f.write(data)
+            return change
+
+        tree["extra.dll"] = b"X"
+        changes = {
+            "a line added": lambda f: change_list(f, manifest + ["extra.dll"]),
+            "a line removed": lambda f: change_list(f, ["a.dll", "sub", "c.txt"]),
+            "lines reordered": lambda f: change_list(f, ["a.dll", "sub", "c.txt", "sub/b.dat"]),
+            "a folder line that names a file": lambda f: change_list(f, ["a.dll", "sub.x", "sub/b.dat", "c.txt"]),
+            "a changed digest": flip_digest,
+            "a digest line added": write("list.sha256", b"0" * 64 + b"  x.dll\n", "ab"),
+            "a signature by another key": sign_with_other_key,
+            "a signature that is not DER": write("list.sha256.sig", b"\x30\x02\x01"),
+            "an empty signature": write("list.sha256.sig", b""),
+            "no signature": lambda f: os.remove(os.path.join(f, "list.sha256.sig")),
+            "no list.sha256": lambda f: os.remove(os.path.join(f, "list.sha256")),
+        }
+        side = [b"/Lineinstall_qmra/list.txt", b"/Lineinstall_qmra/list.sha256", b"/Lineinstall_qmra/list.sha256.sig"]
+        for name, change in changes.items():
+            with self.subTest(name):
+                root, folder = self.signed_product(tree, manifest, "unverified")
+                change(folder)
+                result, outcome, lines, paths = self.run_engine(root)
+                self.assertEqual(result, 0, lines)
+                self.assertEqual(outcome, ["not-verified", "0"])
+                self.assertNotIn("shortcuts", lines)
+                self.assertEqual(paths, side[:len(paths)], "nothing after the side files")
+                self.assertGreaterEqual(len(paths), 2)
+                self.assertEqual(self.placed_files(), ["unload.bat"])
+                self.assertEqual(self.script(), SELF_DELETE)
+
+        # The same product, signed as it stands, installs: the failures above are the changes' alone.
+        root, _ = self.signed_product(tree, manifest, "unverified")
+        result, outcome, lines, paths = self.run_engine(root)
+        self.assertEqual((result, outcome), (1, ["complete", "0"]), lines)
+
+
+if __name__ == "__main__":
+    unittest.main()
