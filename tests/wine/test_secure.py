@@ -317,8 +317,9 @@ class SignedList(SecureCase):
         self.assert_installed(others)
         expected = b"".join(self.engine_file_line(n) for n in manifest if n != "lib/a.dll") + SELF_DELETE
         self.assertEqual(self.script(), expected)
-        self.assertGreaterEqual(paths.count(b"/Lineinstall_qmra/lib/a.dll"), 1)
-        self.assertEqual(paths.index(b"/Lineinstall_qmra/big.bin"), len(paths) - 1, "the walk went on")
+        # A digest that differs fails the call like a short body: called five times, and the walk goes on
+        # (the files after it are in place, above).
+        self.assertEqual(paths.count(b"/Lineinstall_qmra/lib/a.dll"), 5)
 
     def test_a_list_that_does_not_verify_fetches_nothing_more(self):
         tree = {"a.dll": b"A" * 1000, "sub/b.dat": b"B" * 2000, "c.txt": b"C"}
