@@ -58,4 +58,6 @@ def make_key(folder, name):
 def scratch(name):
     base = os.path.join(ROOT, "build", "publisher-tests")
     os.makedirs(base, exist_ok=True)
-    return tempfile.mkdtemp(prefix=name + "-", dir=base)
+    folder = tempfile.mkdtemp(prefix=name + "-", dir=base)
+    os.chmod(folder, 0o755)   # nginx's workers run as another user
+    return folder
