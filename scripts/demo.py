@@ -59,7 +59,6 @@ def main():
         wine.start_display()
     target = wine.host_path(INSTALL_DIR)
     shutil.rmtree(target, ignore_errors=True)
-    wine.clear_inet_cache()
     proc = wine.start(harness.EXE, name="installer")
     try:
         if wine.driver("wait-window", 30000)[0] != 0:
