@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """Runs the installer against the bundled demo update server on 127.0.0.1:18490.
 
-Builds nothing itself (scripts/demo.sh does); generates a small sample product, serves it with nginx,
-and starts the installer under Wine. With a display it waits for you to use the window; without one
-it runs under Xvfb, clicks install, waits for the end and saves screenshots.
+Builds nothing itself (scripts/demo.sh does); generates a small sample product, lists it with
+qelmora-publish into the server's folder, serves that with nginx, and starts the installer under Wine.
+With a display it waits for you to use the window; without one it runs under Xvfb, clicks install,
+waits for the end and saves screenshots.
 """
 import os
 import shutil
+import subprocess
 import sys
 import time
 
@@ -18,6 +20,7 @@ sys.path.insert(0, os.path.join(ROOT, "tests", "wine"))
 
 import harness  # noqa: E402
 
+PUBLISH = os.path.join(ROOT, "build", "native", "publisher", "qelmora-publish")
 PORT = 18490
 INSTALL_DIR = "C:\\Program Files\\Qelmora\\"
 SAMPLE = {
@@ -31,15 +34,17 @@ SAMPLE = {
 
 
 def make_product(root):
+    """The sample product as a publisher has it (UTF-8 names), and the server's folder qelmora-publish makes."""
+    product = os.path.join(harness.WORK, "product")
+    shutil.rmtree(product, ignore_errors=True)
     shutil.rmtree(root, ignore_errors=True)
-    folder = os.path.join(root, "Lineinstall_qmra")
     for name, data in SAMPLE.items():
-        path = os.path.join(folder.encode(), name.replace("\\", "/").encode("gbk"))
+        path = os.path.join(product, name.replace("\\", "/"))
         os.makedirs(os.path.dirname(path), exist_ok=True)
         with open(path, "wb") as f:
             f.write(data)
-    with open(os.path.join(folder, "list.txt"), "wb") as f:
-        f.write(b"\r\n".join(n.encode("gbk") for n in SAMPLE) + b"\r\n")
+    print("qelmora-publish %s --server-dir %s" % (product, os.path.join(root, "Lineinstall_qmra")))
+    subprocess.run([PUBLISH, product, "--server-dir", os.path.join(root, "Lineinstall_qmra")], check=True)
 
 
 def main():
@@ -54,7 +59,6 @@ def main():
         wine.start_display()
     target = wine.host_path(INSTALL_DIR)
     shutil.rmtree(target, ignore_errors=True)
-    wine.clear_inet_cache()
     proc = wine.start(harness.EXE, name="installer")
     try:
         if wine.driver("wait-window", 30000)[0] != 0:

@@ -5,4 +5,7 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake --preset windows-demo >/dev/null
 cmake --build --preset windows-demo -j"$(nproc)"
+# qelmora-publish writes the sample product's list and the server's copy of it.
+cmake --preset native >/dev/null
+cmake --build --preset native -j"$(nproc)" --target qelmora-publish
 exec /usr/bin/python3 scripts/demo.py "$@"

@@ -23,6 +23,12 @@ pkg_installed libgtest-dev  || need+=(libgtest-dev googletest)
 pkg_installed python3-pil   || need+=(python3-pil)
 pkg_installed wine32        || need+=(wine wine32)
 have curl                   || need+=(curl)
+# The publisher's tools: OpenSSL for digests and signatures, libcurl for the server check; openssl and
+# osslsigncode make and sign with the keys and certificates.
+pkg_installed libssl-dev    || need+=(libssl-dev)
+pkg_installed libcurl4-openssl-dev || need+=(libcurl4-openssl-dev)
+have openssl                || need+=(openssl)
+have osslsigncode           || need+=(osslsigncode)
 have file                   || need+=(file)
 # Test keys and certificates; Wine's TLS and CNG signature checks go through GnuTLS.
 have openssl                || need+=(openssl)

@@ -28,6 +28,8 @@
 //                                   the chooser or the second dialog: "client W H", "item ID X Y W H"
 //   qdriver capture L T R B FILE    the screen rectangle as Windows sees it, as a 24-bit BMP
 //   qdriver computername            GetComputerNameA
+//   qdriver version EXE             EXE's version resource: "fixed FILEVER PRODUCTVER", "translation LLLLCCCC"
+//                                   and "NAME HEX" for each string of its 080404b0 block (code page 936)
 //   qdriver pixel X Y               the screen pixel at X, Y as Windows sees it (0x00BBGGRR)
 //   qdriver lnk PATH                prints the fields of a shell link
 //   qdriver template EXE ID         dumps dialog template ID of EXE (texts as code-page-936 hex)
@@ -50,6 +52,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/handles.h"
 
@@ -461,6 +464,38 @@ int CaptureScreen(int left, int top, int right, int bottom, const char* path)
     return 0;
 }
 
+// Reads the version resource back the way Explorer's properties page does.
+int PrintVersion(const char* exe)
+{
+    DWORD ignored = 0;
+    const DWORD size = ::GetFileVersionInfoSizeA(exe, &ignored);
+    if (size == 0)
+        return 1;
+    std::vector<char> data(size);
+    if (!::GetFileVersionInfoA(exe, 0, size, data.data()))
+        return 1;
+    void* value = nullptr;
+    UINT length = 0;
+    if (::VerQueryValueA(data.data(), "\\", &value, &length) && length >= sizeof(VS_FIXEDFILEINFO)) {
+        const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+        std::printf("fixed %u.%u.%u.%u %u.%u.%u.%u\n", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+                    HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS), HIWORD(fixed->dwProductVersionMS),
+                    LOWORD(fixed->dwProductVersionMS), HIWORD(fixed->dwProductVersionLS), LOWORD(fixed->dwProductVersionLS));
+    }
+    if (::VerQueryValueA(data.data(), "\\VarFileInfo\\Translation", &value, &length) && length >= 4) {
+        const auto* pair = static_cast<const WORD*>(value);
+        std::printf("translation %04x%04x\n", pair[0], pair[1]);
+    }
+    static const char* const kNames[] = {"CompanyName", "FileDescription", "FileVersion", "InternalName",
+                                         "LegalCopyright", "OriginalFilename", "ProductName", "ProductVersion"};
+    for (const char* name : kNames) {
+        const std::string query = std::string("\\StringFileInfo\\080404b0\\") + name;
+        if (::VerQueryValueA(data.data(), query.c_str(), &value, &length) && value)
+            std::printf("%s %s\n", name, Hex(static_cast<const char*>(value)).c_str());
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -474,6 +509,8 @@ int main(int argc, char** argv)
 
     if (cmd == "capture" && argc > 6) {
         rc = CaptureScreen(static_cast<int>(arg), static_cast<int>(arg2), std::atoi(argv[4]), std::atoi(argv[5]), argv[6]);
+    } else if (cmd == "version" && argc > 2) {
+        rc = PrintVersion(argv[2]);
     } else if (cmd == "computername") {
         char name[MAX_PATH] = {};
         DWORD size = sizeof name;

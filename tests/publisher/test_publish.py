@@ -1,0 +1,134 @@
+"""qelmora-publish on trees of every kind: the list it writes, the signed digests, and what it refuses."""
+import hashlib
+import os
+import shutil
+import subprocess
+import unittest
+
+from tools import PUBLISH, SAMPLE, list_line, make_key, make_tree, run, scratch
+
+
+class Publish(unittest.TestCase):
+    def setUp(self):
+        self.work = scratch("publish")
+        self.addCleanup(shutil.rmtree, self.work, True)
+        self.product = make_tree(os.path.join(self.work, "product"), SAMPLE)
+
+    def read(self, name):
+        with open(os.path.join(self.product, name), "rb") as f:
+            return f.read()
+
+    def test_list_is_sorted_code_page_936_crlf_and_the_same_every_run(self):
+        os.makedirs(os.path.join(self.product, "空的"))
+        os.symlink("Termview.exe", os.path.join(self.product, "link.exe"))
+        rc, out = run([PUBLISH, self.product])
+        self.assertEqual(rc, 0, out)
+        expected = b"".join(l + b"\r\n" for l in sorted(list_line(n) for n in SAMPLE))
+        self.assertEqual(self.read("list.txt"), expected)
+        self.assertIn("skipped: link.exe: a symbolic link", out)
+        self.assertIn("skipped: 空的/: an empty folder", out)
+        self.assertIn("list.txt: %d files, %d bytes" % (len(SAMPLE), sum(map(len, SAMPLE.values()))), out)
+        # Its own files are not product files: a second run writes the same bytes.
+        rc, _ = run([PUBLISH, self.product])
+        self.assertEqual(self.read("list.txt"), expected)
+
+    def test_key_writes_digests_of_every_line_and_a_signature_openssl_verifies(self):
+        private, public = make_key(self.work, "publisher")
+        rc, out = run([PUBLISH, self.product, "--key", private])
+        self.assertEqual(rc, 0, out)
+        lines = sorted(list_line(n) for n in SAMPLE)
+        by_line = {list_line(n): d for n, d in SAMPLE.items()}
+        expected = b"".join(hashlib.sha256(by_line[l]).hexdigest().encode() + b"  " + l + b"\n" for l in lines)
+        self.assertEqual(self.read("list.sha256"), expected)
+        digests = os.path.join(self.product, "list.sha256")
+        verify = subprocess.run(["openssl", "dgst", "-sha256", "-verify", public, "-signature", digests + ".sig",
+                                 digests], stdout=subprocess.PIPE, timeout=30)
+        self.assertEqual(verify.returncode, 0, verify.stdout)
+        # Publishing again without the key removes digests that would no longer match a changed list.
+        with open(os.path.join(self.product, "new.txt"), "wb") as f:
+            f.write(b"new")
+        rc, out = run([PUBLISH, self.product])
+        self.assertEqual(rc, 0, out)
+        self.assertFalse(os.path.exists(digests) or os.path.exists(digests + ".sig"))
+
+    def test_server_dir_holds_the_names_the_installer_asks_for(self):
+        server = os.path.join(self.work, "server", "Lineinstall_qmra")
+        rc, out = run([PUBLISH, self.product, "--server-dir", server])
+        self.assertEqual(rc, 0, out)
+        for name, data in SAMPLE.items():
+            with open(os.path.join(server.encode(), name.encode("gbk")), "rb") as f:
+                self.assertEqual(f.read(), data, name)
+        with open(os.path.join(server, "list.txt"), "rb") as f:
+            self.assertEqual(f.read(), self.read("list.txt"))
+        # A folder that holds anything is never written into.
+        rc, out = run([PUBLISH, self.product, "--server-dir", server])
+        self.assertEqual(rc, 2, out)
+
+    def test_keys_the_installer_cannot_use_are_refused_before_anything_is_written(self):
+        rsa = os.path.join(self.work, "rsa.pem")
+        subprocess.run(["openssl", "genpkey", "-algorithm", "RSA", "-pkeyopt", "rsa_keygen_bits:1024", "-out", rsa],
+                       check=True, timeout=60, stderr=subprocess.DEVNULL)
+        for key in (rsa, os.path.join(self.work, "missing.pem")):
+            rc, out = run([PUBLISH, self.product, "--key", key])
+            self.assertEqual(rc, 2, out)
+        self.assertFalse(os.path.exists(os.path.join(self.product, "list.txt")))
+        self.assertEqual(run([PUBLISH])[0], 2)
+        self.assertEqual(run([PUBLISH, os.path.join(self.work, "no-such-folder")])[0], 2)
+
+
+class Refusals(unittest.TestCase):
+    """Every file that would not install gets one line naming it and why; nothing is written."""
+
+    OFFENDERS = {
+        "LICENSE": "no \".\" in its path",
+        "bin/tool": "no \".\" in its path",
+        "笑脸😀.txt": "no code page 936 (GBK) form",
+        "é\udcff.txt": "no code page 936 (GBK) form",
+        "CON.txt": "a device name",
+        "drivers/lpt1.sys": "a device name",
+        "old.dll.~qdl": "the download suffix",
+        "trailing.": "ends in a dot or a space",
+        "space.txt ": "ends in a dot or a space",
+        "what?.txt": "cannot hold",
+        "pipe|.txt": "cannot hold",
+        "stream:x.txt": "holds ':'",
+        "back\\slash.txt": "folder separator",
+        "Readme.TXT": None,   # sorts before readme.txt, which is then the one refused
+        "deep/" + "d" * 150 + "/" + "e" * 80 + ".txt": "does not fit 259 bytes",
+    }
+
+    def test_each_offending_file_is_named_once_and_nothing_is_written(self):
+        work = scratch("refusals")
+        self.addCleanup(shutil.rmtree, work, True)
+        files = dict(SAMPLE)
+        long_ok = "ok/" + "w" * (259 - 25 - 7) + ".txt"   # exactly 259 bytes below the default folder
+        files[long_ok] = b"fits, with a warning"
+        product = os.path.join(work, "product")
+        make_tree(product, files)
+        for name in self.OFFENDERS:
+            path = os.path.join(product.encode(), name.encode("utf-8", "surrogateescape"))
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "wb") as f:
+                f.write(b"x")
+        with open(os.path.join(product, "list.txt"), "wb") as f:
+            f.write(b"the old list\r\n")
+        rc, out = run([PUBLISH, product])
+        self.assertEqual(rc, 1, out)
+        refused = [l for l in out.splitlines() if l.startswith("refused: ")]
+        self.assertEqual(len(refused), len(self.OFFENDERS), out)
+        for name, why in self.OFFENDERS.items():
+            shown = name.encode("utf-8", "surrogateescape").decode("utf-8", "replace")
+            if why is None:
+                shown, why = "readme.txt", "the same file on Windows as Readme.TXT"
+            match = [l for l in refused if l.startswith("refused: " + shown + ": ")]
+            self.assertEqual(len(match), 1, (name, out))
+            self.assertIn(why, match[0])
+        self.assertIn("warning: " + long_ok + ": 259 bytes", out)
+        self.assertIn("%d problems; nothing written" % len(self.OFFENDERS), out)
+        with open(os.path.join(product, "list.txt"), "rb") as f:
+            self.assertEqual(f.read(), b"the old list\r\n")
+        self.assertEqual(sorted(n for n in os.listdir(product) if n.startswith("list.")), ["list.txt"])
+
+
+if __name__ == "__main__":
+    unittest.main()
