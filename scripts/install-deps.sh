@@ -30,8 +30,7 @@ pkg_installed libcurl4-openssl-dev || need+=(libcurl4-openssl-dev)
 have openssl                || need+=(openssl)
 have osslsigncode           || need+=(osslsigncode)
 have file                   || need+=(file)
-# Test keys and certificates; Wine's TLS and CNG signature checks go through GnuTLS.
-have openssl                || need+=(openssl)
+# Wine's TLS and CNG signature checks go through GnuTLS, which wine32 only recommends.
 pkg_installed libgnutls30:i386 || need+=(libgnutls30:i386)
 
 if ((${#need[@]})); then
