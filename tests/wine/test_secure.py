@@ -9,12 +9,16 @@ import os
 import re
 import shutil
 import subprocess
+import sys
 import unittest
 import urllib.parse
 
 import harness
 from harness import Nginx
 from installer_case import SELF_DELETE, InstallerCase
+
+sys.path.insert(0, os.path.join(harness.ROOT, "tests", "publisher"))
+from tools import PUBLISH, SAMPLE, make_tree  # noqa: E402
 
 HTTPS_BUILD = os.environ.get("QELMORA_WINDOWS_HTTPS_BUILD_DIR", os.path.join(harness.ROOT, "build", "windows-https"))
 SIGNED_BUILD = os.environ.get("QELMORA_WINDOWS_SIGNED_BUILD_DIR",
@@ -127,10 +131,16 @@ class SecureCase(InstallerCase):
     def setUpClass(cls):
         super().setUpClass()
         if SecureCase.pki is None:
-            SecureCase.pki = TestPki(os.path.join(harness.WORK, "secure-pki"))
+            SecureCase.pki = TestPki(os.path.join(cls.wine.base, "pki"))   # made again by every run
         der = "Z:" + cls.pki.path("trusted-ca.der").replace("/", "\\")
         rc, out = cls.wine.run(TRUST_ROOT, [der], name="trust_root")
         assert rc == 0, out
+
+    def product_root(self, name):
+        """A folder for the product a test serves; it goes when the test ends."""
+        root = os.path.join(self.wine.base, "served-" + name)
+        self.addCleanup(shutil.rmtree, root, True)
+        return root
 
     def serve(self, folder_root, port, tls=None):
         server = Nginx(folder_root, port, tls=tls)
@@ -184,7 +194,7 @@ class Https(SecureCase):
         self.assertEqual(host, "localhost", "the test certificate names localhost")
         tree = product()
         manifest = list(tree) + ["bin"]
-        root = os.path.join(harness.WORK, "secure-https-root")
+        root = self.product_root("https")
         write_product(root, tree, manifest)
         nginx = self.serve(root, port, tls=self.pki.localhost)
 
@@ -202,7 +212,7 @@ class Https(SecureCase):
     def test_a_certificate_the_system_does_not_trust_places_nothing(self):
         _, port, _ = self.https_address()
         tree = {"Termview.exe": os.urandom(50_000), "data/skin.bmp": os.urandom(1000)}
-        root = os.path.join(harness.WORK, "secure-cert-root")
+        root = self.product_root("certificates")
         write_product(root, tree, list(tree))
         url = "https://localhost:%d/%s/list.txt" % (port, FOLDER)
         # The engine of the default test build, given an https address, sends secure requests.
@@ -237,13 +247,13 @@ class SignedList(SecureCase):
     def setUpClass(cls):
         super().setUpClass()
         cls.key = os.path.join(os.path.dirname(cache_value(SIGNED_BUILD, "QELMORA_MANIFEST_KEY")), "private.pem")
-        cls.other_key = os.path.join(harness.WORK, "secure-other-key.pem")
+        cls.other_key = os.path.join(cls.wine.base, "other-key.pem")
         openssl("ecparam", "-name", "prime256v1", "-genkey", "-noout", "-out", cls.other_key)
         address = urllib.parse.urlsplit(cache_value(SIGNED_BUILD, "QELMORA_MANIFEST_URL"))
         cls.port = address.port or 80
 
     def signed_product(self, tree, manifest, name):
-        root = os.path.join(harness.WORK, "secure-" + name)
+        root = self.product_root(name)
         folder = write_product(root, tree, manifest)
         sign_product(folder, tree, manifest, self.key)
         return root, folder
@@ -275,6 +285,27 @@ class SignedList(SecureCase):
         self.assertEqual(paths[:3], [b"/Lineinstall_qmra/list.txt", b"/Lineinstall_qmra/list.sha256",
                                      b"/Lineinstall_qmra/list.sha256.sig"])
         self.assertEqual(len(paths), 3 + len(tree))
+
+    def test_a_product_published_with_the_key_installs_through_the_signed_installer(self):
+        source = self.product_root("published-source")
+        make_tree(source, SAMPLE)
+        root = self.product_root("published")
+        proc = subprocess.run([PUBLISH, source, "--key", self.key, "--server-dir", os.path.join(root, FOLDER)],
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60)
+        self.assertEqual(proc.returncode, 0, proc.stdout)
+        self.serve(root, self.port)
+
+        self.start_installer()
+        self.wine.driver("click", 1001)
+        self.assertTrue(self.wait_visible(1003))
+        self.assertFalse(self.visible(1001), "the finished look: the list verified and every file matched")
+        installed = {}
+        for base, _, names in os.walk(self.dir):
+            for name in names:
+                with open(os.path.join(base, name), "rb") as f:
+                    installed[os.path.relpath(os.path.join(base, name), self.dir)] = f.read()
+        installed.pop("unload.bat")
+        self.assertEqual(installed, SAMPLE)
 
     def test_the_real_installer_ends_unsuccessful_when_the_list_does_not_verify(self):
         tree = {"Termview.exe": os.urandom(10_000)}
