@@ -10,7 +10,6 @@
 //   qdriver command ID              posts the click command of control ID to the window, visible or not
 //   qdriver time-install MS         clicks install, waits for the finish button: "install_ms N"
 //   qdriver memory                  the installer's peak working set: "peak_working_set_kib K"
-//   qdriver answer-box MS           waits for a message box of the installer, answers OK: "box HEXTEXT"
 //   qdriver progress                prints "progress UPPER POS"
 //   qdriver wait-dialog MS          a second top-level dialog of the installer is up: its rectangle
 //   qdriver chooser                 "chooser VISIBLE L T R B HEX" of the folder chooser
@@ -107,14 +106,16 @@ BOOL CALLBACK MatchOtherDialog(HWND hwnd, LPARAM lp)
     ::GetWindowThreadProcessId(hwnd, &pid);
     char cls[64] = {};
     ::GetClassNameA(hwnd, cls, sizeof cls);
-    if (hwnd != s->main && pid == s->pid && std::strcmp(cls, "#32770") == 0 && ::IsWindowVisible(hwnd)) {
+    if (hwnd != s->main && pid == s->pid && std::strcmp(cls, "#32770") == 0 && ::IsWindowVisible(hwnd) &&
+        ::GetDlgItem(hwnd, 1021) == nullptr) {
         s->found = hwnd;
         return FALSE;
     }
     return TRUE;
 }
 
-// A visible top-level dialog of the same process that is not the main window (the notice).
+// A visible top-level dialog of the same process that is neither the main window nor the folder
+// chooser: the notice or a message box.
 HWND FindOtherDialog(HWND main)
 {
     OtherDialogSearch search = {main, 0, nullptr};
@@ -172,36 +173,6 @@ HWND FindTopWithChild(HWND main, const char* childClass, int childId)
     ChildSearch search = {0, childClass, childId, nullptr};
     ::GetWindowThreadProcessId(main, &search.pid);
     ::EnumWindows(&MatchTopWithChild, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-// A visible message box of the installer: a dialog that is neither the main window nor the chooser.
-struct MessageBoxSearch {
-    HWND main;
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK MatchMessageBox(HWND hwnd, LPARAM lp)
-{
-    auto* s = reinterpret_cast<MessageBoxSearch*>(lp);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(hwnd, &pid);
-    char cls[64] = {};
-    ::GetClassNameA(hwnd, cls, sizeof cls);
-    if (hwnd != s->main && pid == s->pid && std::strcmp(cls, "#32770") == 0 && ::IsWindowVisible(hwnd) &&
-        ::GetDlgItem(hwnd, 1021) == nullptr) {
-        s->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND FindMessageBox(HWND main)
-{
-    MessageBoxSearch search = {main, 0, nullptr};
-    ::GetWindowThreadProcessId(main, &search.pid);
-    ::EnumWindows(&MatchMessageBox, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -598,14 +569,6 @@ int main(int argc, char** argv)
                 std::printf("peak_working_set_kib %lu\n", static_cast<unsigned long>(counters.PeakWorkingSetSize / 1024));
                 rc = 0;
             }
-        } else if (cmd == "answer-box") {
-            HWND box = nullptr;
-            if (WaitFor(static_cast<DWORD>(arg), [&] { box = FindOtherDialog(main); return box != nullptr; })) {
-                char text[1024] = {};
-                ::GetDlgItemTextA(box, 0xFFFF, text, sizeof text);   // the message box's text control
-                std::printf("box %s\n", Hex(text).c_str());
-                rc = ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0) ? 0 : 1;
-            }
         } else if (cmd == "progress") {
             HWND bar = ::GetDlgItem(main, 1002);
             std::printf("progress %ld %ld\n", static_cast<long>(::SendMessageA(bar, PBM_GETRANGE, FALSE, 0)),
@@ -667,7 +630,7 @@ int main(int argc, char** argv)
             }
         } else if (cmd == "wait-msgbox") {
             HWND box = nullptr;
-            if (WaitFor(static_cast<DWORD>(arg), [&] { box = FindMessageBox(main); return box != nullptr; })) {
+            if (WaitFor(static_cast<DWORD>(arg), [&] { box = FindOtherDialog(main); return box != nullptr; })) {
                 std::string text;
                 ::EnumChildWindows(box, &KeepLongestStatic, reinterpret_cast<LPARAM>(&text));
                 RECT place;
@@ -677,7 +640,7 @@ int main(int argc, char** argv)
                 rc = 0;
             }
         } else if (cmd == "msgbox-ok") {
-            HWND box = FindMessageBox(main);
+            HWND box = FindOtherDialog(main);
             rc = box && ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0) ? 0 : 1;
         } else if (cmd == "iconic") {
             std::printf("%d\n", ::IsIconic(main) ? 1 : 0);

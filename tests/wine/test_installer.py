@@ -159,12 +159,12 @@ class HonestEnds(InstallerCase):
         server.answer = answer
         self.start_installer()
         self.wine.driver("click", 1001)
-        rc, text = self.wine.driver("answer-box", 30000)
-        self.assertEqual(rc, 0, "the failure to reach the server is reported")
+        self.assertEqual(self.wine.driver("wait-msgbox", 30000)[0], 0, "the failure to reach the server is reported")
+        self.assertEqual(self.wine.driver("msgbox-ok")[0], 0)
         self.assertTrue(self.wait_visible(1003, 30000))
         print("server gone to finish button: %.1f s" % (time.time() - gone[0]))
         self.assertLess(time.time() - gone[0], 30)
-        self.assertNotEqual(self.wine.driver("answer-box", 2000)[0], 0, "one message per run")
+        self.assertNotEqual(self.wine.driver("wait-msgbox", 2000)[0], 0, "one message per run")
         self.shot("state-failed-server-lost")
         placed = [n for n in names if os.path.exists(self.local(n))]
         self.assertLessEqual(len(placed), 12, "it went after f03: no more than the eight after it were under way")
