@@ -96,6 +96,7 @@ def compare_signed(wine, root, name, files, signed_build, runs=5):
                     best[label] = (elapsed, result, peak)
     finally:
         nginx.close()
+        wine.run_raw(["wineserver", "-k"])   # the kept server would never let a later "-w" return
     print("signed list, loopback %s (best of %d)" % (name, runs))
     for label in ("unsigned", "signed"):
         print("  engine %-8s %7.2f s  result %s  peak working set %s KiB" % ((label,) + best[label]))

@@ -18,7 +18,7 @@ namespace {
 // Wine's WinINet is several times slower with 64 KiB reads than with 1 MiB ones; memory stays flat
 // whatever the file's size. The read-ahead's fetchers share a fixed budget between them.
 constexpr DWORD kChunkBytes = 1024 * 1024;
-constexpr size_t kReadAheadBufferBudget = 4 * 1024 * 1024;
+constexpr size_t kReadAheadBufferBudget = 2 * 1024 * 1024;
 constexpr size_t kMinFetcherBuffer = 64 * 1024;
 constexpr DWORD kManifestReadBytes = 4096;
 // No publisher's list comes near this; a larger answer is not a manifest and must not exhaust memory.
