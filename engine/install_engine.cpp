@@ -2,6 +2,8 @@
 #include "engine/install_engine.h"
 
 #include <algorithm>
+#include <climits>
+#include <functional>
 #include <memory>
 
 #include "engine/create_folder_path.h"
@@ -184,33 +186,43 @@ int CInstallEngine::FetchAndWalk()
     return InstallListEntries();
 }
 
-bool CInstallEngine::ReadManifest(HINTERNET request)
+bool CInstallEngine::ReadBody(HINTERNET request, long long limit, std::vector<char>& buffer,
+                              const std::function<bool(const char*, DWORD)>& feed) const
 {
     long long expected = -1;
-    if (!AnnouncedLength(request, expected) || expected > kMaxManifestBytes)
+    if (!AnnouncedLength(request, expected) || expected > limit)
         return false;
-
-    std::vector<ListEntry> entries;
-    ManifestReader reader(entries);
-    char buffer[kManifestReadBytes];
+    const DWORD piece = static_cast<DWORD>(buffer.size());
     long long total = 0;
     for (;;) {
-        DWORD want = kManifestReadBytes;
+        DWORD want = piece;
         if (expected >= 0)
             want = static_cast<DWORD>(std::min<long long>(want, expected - total));
         if (want == 0)
             break;
         DWORD got = 0;
-        if (!::InternetReadFile(request, buffer, want, &got))
-            return false;   // connection lost mid-manifest: a partial list must not install
+        // After a failed read WinINet reports a fake end of data: stop at the first failure.
+        if (!::InternetReadFile(request, buffer.data(), want, &got))
+            return false;
         if (got == 0)
             break;
-        reader.Feed(buffer, got);
         total += got;
-        if (total > kMaxManifestBytes)
+        if (total > limit || !feed(buffer.data(), got))
             return false;
     }
-    if (expected >= 0 && total < expected)
+    return expected < 0 || total == expected;
+}
+
+bool CInstallEngine::ReadManifest(HINTERNET request)
+{
+    std::vector<ListEntry> entries;
+    ManifestReader reader(entries);
+    std::vector<char> buffer(kManifestReadBytes);
+    // A list cut short must not install: only a whole body is read as the manifest.
+    if (!ReadBody(request, kMaxManifestBytes, buffer, [&reader](const char* bytes, DWORD size) {
+            reader.Feed(bytes, size);
+            return true;
+        }))
         return false;
     reader.Finish();
     m_listEntries.insert(m_listEntries.end(), entries.begin(), entries.end());
@@ -422,34 +434,17 @@ CDownloadQueue::Result CInstallEngine::FetchToTemp(const std::string& requestPat
 
 int CInstallEngine::StreamToTemp(HINTERNET request, HANDLE file, size_t entry, std::vector<char>& buffer)
 {
-    long long expected = -1;
-    if (!AnnouncedLength(request, expected))
-        return 0;
-
-    const DWORD chunk = static_cast<DWORD>(buffer.size());
     CDownloadDigest digest(m_verifier, entry);
-    long long total = 0;
-    for (;;) {
-        DWORD want = chunk;
-        if (expected >= 0)
-            want = static_cast<DWORD>(std::min<long long>(want, expected - total));
-        if (want == 0)
-            break;
+    const bool whole = ReadBody(request, LLONG_MAX, buffer, [&](const char* bytes, DWORD size) {
         if (m_host.QuitRequest() == 2)
-            return 0;   // abandoned: a stopped install places nothing more
-        DWORD got = 0;
-        // After a failed read WinINet reports a fake end of data: stop at the first failure.
-        if (!::InternetReadFile(request, buffer.data(), want, &got))
-            return 0;
-        if (got == 0)
-            break;
+            return false;   // abandoned: a stopped install places nothing more
         DWORD written = 0;
-        if (!::WriteFile(file, buffer.data(), got, &written, nullptr) || written != got)
-            return 0;
-        digest.Feed(buffer.data(), got);
-        total += got;
-    }
-    return (expected < 0 || total == expected) && digest.Matches();
+        if (!::WriteFile(file, bytes, size, &written, nullptr) || written != size)
+            return false;
+        digest.Feed(bytes, size);
+        return true;
+    });
+    return whole && digest.Matches();
 }
 
 CInstallEngine::Call CInstallEngine::PlaceFile(const std::string& temp, const std::string& target)

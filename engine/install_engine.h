@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,11 @@ private:
     bool IsPlaceable(const std::string& requestPath) const;
     HINTERNET OpenRequest(const std::string& object) const;
     Fetch SendRequest(HINTERNET request, DWORD* error) const;
+    // Reads a whole body in pieces of the buffer's size: false when it fails, is cut short, announces a negative length or
+    // passes limit bytes (no partial body is ever taken for a whole one).
+    // feed takes each piece as it arrives (false stops the read: the body is then not whole).
+    bool ReadBody(HINTERNET request, long long limit, std::vector<char>& buffer,
+                  const std::function<bool(const char*, DWORD)>& feed) const;
     bool ReadManifest(HINTERNET request);
     // Fetches a file into its temporary file beside the target; thread-safe, so that the read-ahead's
     // fetchers can run it side by side, each with its own buffer.

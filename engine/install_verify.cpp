@@ -27,8 +27,7 @@ bool CInstallEngine::VerifyList()
     return m_verifier.Verify(list, signature, m_listEntries, FetchedLineIndexes());
 }
 
-// The side file's whole body, 2xx only and at most limit bytes. A body cut short needs no check of
-// its own: the signature then fails.
+// The side file's whole body, 2xx only, at most limit bytes and never cut short.
 bool CInstallEngine::ReadSideFile(const char* name, size_t limit, std::string& body)
 {
     unique_hinternet request(OpenRequest(RequestPrefix(m_settings.strObject) + name));
@@ -42,18 +41,12 @@ bool CInstallEngine::ReadSideFile(const char* name, size_t limit, std::string& b
     case Fetch::Ok:
         break;
     }
-    std::vector<char> buffer(kSideReadBytes);
     body.clear();
-    for (;;) {
-        DWORD got = 0;
-        if (!::InternetReadFile(request.get(), buffer.data(), kSideReadBytes, &got))
-            return false;
-        if (got == 0)
-            return true;
-        if (got > limit - body.size())
-            return false;
-        body.append(buffer.data(), got);
-    }
+    std::vector<char> buffer(kSideReadBytes);
+    return ReadBody(request.get(), static_cast<long long>(limit), buffer, [&body](const char* bytes, DWORD size) {
+        body.append(bytes, size);
+        return true;
+    });
 }
 
 // The lines the walk fetches, by the walk's own rule (no folder lines, no lines without a '.');
