@@ -181,6 +181,7 @@ int CInstallEngine::FetchAndWalk()
     if (!ReadManifest(request.get()))
         return 0;
     request.reset();
+    m_lineKinds = ClassifyLines(m_listEntries, m_strPrefix);
     if (m_verifier.HasKey() && !VerifyList())
         return 0;   // nothing of the product is requested; VerifyList set the outcome
     return InstallListEntries();
@@ -233,7 +234,9 @@ int CInstallEngine::InstallListEntries()
 {
     const int n = static_cast<int>(m_listEntries.size());
     m_host.SetProgressRange(n);
-    const std::vector<LineKind> kinds = ClassifyLines(m_listEntries, m_strPrefix);
+    if (m_lineKinds.size() != m_listEntries.size())
+        m_lineKinds = ClassifyLines(m_listEntries, m_strPrefix);
+    const std::vector<LineKind>& kinds = m_lineKinds;
     std::vector<int> fileLines;
     for (int i = 0; i < n; ++i)
         if (kinds[i] == LineKind::File)

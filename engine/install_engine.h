@@ -11,6 +11,7 @@
 #include "engine/download_queue.h"
 #include "engine/install_host.h"
 #include "engine/install_outcome.h"
+#include "engine/line_kinds.h"
 #include "engine/list_entry.h"
 #include "engine/list_verifier.h"
 
@@ -104,6 +105,7 @@ private:
     std::string m_strPrefix;          // the manifest's folder on the server
     std::vector<char> m_buffer;
     InstallOutcome m_outcome;
+    std::vector<LineKind> m_lineKinds;   // what each manifest line asks for, classified once per run
     int m_nFilesPending = 0;          // file lines of the walk not yet reached
     bool m_bSendErrorShown = false;   // one message box per run
     CListVerifier m_verifier;         // the built-in key and, once verified, every file's digest

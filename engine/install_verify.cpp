@@ -30,7 +30,7 @@ bool CInstallEngine::VerifyList()
 // The side file's whole body, 2xx only, at most limit bytes and never cut short.
 bool CInstallEngine::ReadSideFile(const char* name, size_t limit, std::string& body)
 {
-    unique_hinternet request(OpenRequest(RequestPrefix(m_settings.strObject) + name));
+    unique_hinternet request(OpenRequest(m_strPrefix + name));
     DWORD error = 0;
     switch (SendRequest(request.get(), &error)) {
     case Fetch::SendFailed:
@@ -53,10 +53,9 @@ bool CInstallEngine::ReadSideFile(const char* name, size_t limit, std::string& b
 // list.sha256 names exactly these.
 std::vector<size_t> CInstallEngine::FetchedLineIndexes() const
 {
-    const std::vector<LineKind> kinds = ClassifyLines(m_listEntries, RequestPrefix(m_settings.strObject));
     std::vector<size_t> fetched;
-    for (size_t i = 0; i < kinds.size(); ++i)
-        if (kinds[i] == LineKind::File)
+    for (size_t i = 0; i < m_lineKinds.size(); ++i)
+        if (m_lineKinds[i] == LineKind::File)
             fetched.push_back(i);
     return fetched;
 }

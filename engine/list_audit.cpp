@@ -5,20 +5,10 @@
 
 namespace {
 
-// Latin letters in upper case and '/' as '\', stepping over two-byte characters, whose trail bytes may
-// look like either.
+// The name Windows sees for a line: the installer's same-file key, without final separators.
 std::string WindowsName(const std::string& path)
 {
-    std::string name = path;
-    for (size_t i = 0; i < name.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(name[i]);
-        if (IsLeadByte936(c) && i + 1 < name.size())
-            ++i;
-        else if (c >= 'a' && c <= 'z')
-            name[i] = static_cast<char>(c - 'a' + 'A');
-        else if (c == '/')
-            name[i] = '\\';
-    }
+    std::string name = SameFileKey(path);
     while (!name.empty() && EndsWithSeparator936(name))
         name.pop_back();
     return name;
