@@ -307,12 +307,17 @@ class Keyboard(InstallerCase):
     def test_escape_between_lines_lets_the_worker_finish_the_script(self):
         names = ["f%d.dll" % i for i in range(40)]
         routes = {"list.txt": {"body": "\r\n".join(names).encode()}}
-        for name in names:
-            routes[name] = {"body": b"x" * 2000, "mode": "slow", "pieces": 2, "pause": 0.4}
+        for i, name in enumerate(names):
+            # The first lines arrive at once; the rest take four seconds each, so the quit always falls
+            # between lines, however late this machine gets to it.
+            pace = 0.05 if i < 4 else 1.0
+            routes[name] = {"body": b"x" * 2000, "mode": "slow", "pieces": 4, "pause": pace}
         self.fault_server(routes)
         self.start_installer()
-        self.wine.driver("click", 1001)
-        time.sleep(2.0)   # eight at a time, 0.8 s each: about half are in place
+        self.real_click(1001)   # a real click also gives the window the keyboard
+        deadline = time.time() + 20
+        while time.time() < deadline and not os.path.exists(self.local("f1.dll")):
+            time.sleep(0.05)
         self.key("Escape")
         self.assertTrue(self.wait_exit(10))
         script = self.script()
@@ -321,7 +326,6 @@ class Keyboard(InstallerCase):
         self.assertGreater(len(placed), 0)
         self.assertLess(len(placed), len(names))
         self.assertEqual(script, b"".join(self.file_line(n) for n in placed) + SELF_DELETE)
-
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
