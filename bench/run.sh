@@ -3,6 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-cmake --preset windows-test >/dev/null
+source scripts/windows-toolchain.sh
+configure_for_wine windows-test
 cmake --build --preset windows-test -j"$(nproc)"
 exec /usr/bin/python3 bench/run_bench.py "$@"

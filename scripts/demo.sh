@@ -3,7 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-cmake --preset windows-demo >/dev/null
+source scripts/windows-toolchain.sh
+configure_for_wine windows-demo
 cmake --build --preset windows-demo -j"$(nproc)"
 # qelmora-publish writes the sample product's list and the server's copy of it.
 cmake --preset native >/dev/null

@@ -42,6 +42,18 @@ if ((${#need[@]})); then
     apt-get install -y -q --no-install-recommends "${need[@]}"
 fi
 
+# A kernel with its 32-bit emulation off runs no 32-bit Wine: the Wine tests then run a 64-bit build
+# (scripts/windows-toolchain.sh), which needs the 64-bit cross compiler, 64-bit Wine and its GnuTLS.
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    need=()
+    have x86_64-w64-mingw32-g++ || need+=(g++-mingw-w64-x86-64 mingw-w64-x86-64-dev binutils-mingw-w64-x86-64)
+    pkg_installed wine64        || need+=(wine64)
+    pkg_installed libgnutls30:amd64 || need+=(libgnutls30:amd64)
+    if ((${#need[@]})); then
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${need[@]}"
+    fi
+fi
+
 # Wine must run with the ANSI code page 936, which the zh_CN.UTF-8 locale gives.
 if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf8$'; then
     sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen

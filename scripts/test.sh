@@ -4,15 +4,21 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+source scripts/windows-toolchain.sh
 
-cmake --preset windows-test >/dev/null
+configure_for_wine windows-test
 cmake --build --preset windows-test -j"$(nproc)"
 # Two more builds of the installer alone: an https manifest address, and a test key built in.
-cmake --preset windows-https >/dev/null
+configure_for_wine windows-https
 cmake --build --preset windows-https -j"$(nproc)"
 bash scripts/make-test-key.sh build/windows-signed/test-key
-cmake --preset windows-signed >/dev/null
+configure_for_wine windows-signed
 cmake --build --preset windows-signed -j"$(nproc)"
+if [[ "$QELMORA_WINE_TOOLCHAIN" != */mingw-i686.cmake ]]; then
+    # Wine runs 64-bit builds here: the shipped 32-bit program is still built, so it keeps compiling.
+    cmake --preset windows >/dev/null
+    cmake --build --preset windows -j"$(nproc)"
+fi
 cmake --preset native -DQELMORA_WINDOWS_BUILD_DIR="$PWD/build/windows-test" >/dev/null
 cmake --build --preset native -j"$(nproc)"
 

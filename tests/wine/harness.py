@@ -21,6 +21,20 @@ EXE = os.path.join(WIN_BUILD, "QelmoraSetup.exe")
 ENGINE_CLI = os.path.join(WIN_BUILD, "tests", "tools", "engine_cli.exe")
 QDRIVER = os.path.join(WIN_BUILD, "tests", "tools", "qdriver.exe")
 
+
+def pe_machine(path):
+    """The machine field of a Windows program's header: 0x14c for 32-bit x86, 0x8664 for x64."""
+    with open(path, "rb") as f:
+        head = f.read(4096)
+    offset = int.from_bytes(head[0x3c:0x40], "little")
+    return int.from_bytes(head[offset + 4:offset + 6], "little")
+
+
+# The programs are 32-bit. A machine whose kernel cannot run 32-bit code gets a 64-bit build of the same
+# sources instead (scripts/windows-toolchain.sh chooses), which runs under 64-bit Wine in a 64-bit prefix.
+WIN64 = os.path.exists(EXE) and pe_machine(EXE) == 0x8664
+WINE = "/usr/lib/wine/wine64" if WIN64 else "wine"
+
 # The port the test build of the installer fetches its manifest from (see CMakePresets.json). A build
 # configured for other ports (to run two test sets side by side) names them in the environment.
 INSTALLER_PORT = int(os.environ.get("QELMORA_INSTALLER_PORT", "18480"))
@@ -58,7 +72,8 @@ class Wine:
 
     def __init__(self, name, song_face=True):
         self.base = os.path.join(WORK, name)
-        self.prefix = os.path.join(self.base, "prefix")
+        # A prefix is made for one Wine: a kept 32-bit prefix is never opened by 64-bit Wine.
+        self.prefix = os.path.join(self.base, "prefix-win64" if WIN64 else "prefix")
         self.home = os.path.join(self.base, "home")
         os.makedirs(self.home, exist_ok=True)
         self.env = dict(os.environ)
@@ -72,12 +87,14 @@ class Wine:
             "LC_ALL": "zh_CN.UTF-8",
             "LANG": "zh_CN.UTF-8",
             "no_proxy": "127.0.0.1,localhost",
-            "WINEARCH": "win32",
+            "WINEARCH": "win64" if WIN64 else "win32",
         })
+        if WIN64:
+            self.env["WINELOADER"] = WINE
         self.display = None
         self._xvfb = None
         if not os.path.exists(os.path.join(self.prefix, "system.reg")):
-            self.run_raw(["wineboot", "-i"], timeout=180)
+            self.run_raw(["wine", "wineboot", "-i"], timeout=180)
             # Xvfb has no window manager: a managed window's hide would wait two seconds for one to
             # confirm it. Unmanaged windows behave as on Windows.
             self.run_raw(["wine", "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed",
@@ -91,7 +108,9 @@ class Wine:
 
     # Wine's output goes to files, never pipes: the wineserver it starts would hold a pipe open.
     def run_raw(self, argv, timeout=60, log=None):
+        """Runs a command in this prefix's environment; "wine" stands for the Wine that runs the build."""
         log = log or os.path.join(self.base, "wine-setup.log")
+        argv = [WINE if argv[0] == "wine" else argv[0]] + list(argv[1:])
         with open(log, "ab") as out:
             return subprocess.run(argv, env=self.env, stdout=out, stderr=subprocess.STDOUT,
                                   stdin=subprocess.DEVNULL, timeout=timeout).returncode
@@ -113,14 +132,14 @@ class Wine:
         """Runs a Windows program to its end; returns (exit code, its output as text)."""
         out_path = os.path.join(self.base, name + ".out")
         with open(out_path, "wb") as out:
-            rc = subprocess.run(["wine", exe] + list(args), env=self.env, stdout=out,
+            rc = subprocess.run([WINE, exe] + list(args), env=self.env, stdout=out,
                                 stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL, timeout=timeout).returncode
         with open(out_path, "rb") as f:
             return rc, f.read().decode("gbk", "replace")
 
     def start(self, exe, args=(), name="proc"):
         out = open(os.path.join(self.base, name + ".out"), "wb")
-        proc = subprocess.Popen(["wine", exe] + list(args), env=self.env, stdout=out, stderr=subprocess.STDOUT,
+        proc = subprocess.Popen([WINE, exe] + list(args), env=self.env, stdout=out, stderr=subprocess.STDOUT,
                                 stdin=subprocess.DEVNULL)
         proc._qelmora_out = out
         return proc

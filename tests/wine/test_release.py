@@ -13,7 +13,7 @@ sys.path.insert(0, os.path.join(harness.ROOT, "tests", "publisher"))
 from tools import PUBLISH, SAMPLE, make_tree  # noqa: E402
 
 RELEASE_SCRIPT = os.path.join(harness.ROOT, "cmake", "release_exe.cmake")
-STRIP = shutil.which("i686-w64-mingw32-strip") or "i686-w64-mingw32-strip"
+STRIP = "%s-w64-mingw32-strip" % ("x86_64" if harness.WIN64 else "i686")
 
 
 def openssl(*args, cwd):
