@@ -21,12 +21,11 @@ class InstallerCase(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.wine = Wine(cls.module, song_face=cls.song_face)
+        # A class cleanup, unlike tearDownClass, also runs when a module's own setUpClass fails after this:
+        # the display and the wineserver never outlive the module.
+        cls.addClassCleanup(cls.wine.close)
         cls.wine.start_display()
         cls.exe_win = "Z:" + cls.exe.replace("/", "\\")
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.wine.close()
 
     def setUp(self):
         self.dir = self.wine.host_path(INSTALL_DIR)
