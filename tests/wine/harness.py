@@ -22,17 +22,20 @@ ENGINE_CLI = os.path.join(WIN_BUILD, "tests", "tools", "engine_cli.exe")
 QDRIVER = os.path.join(WIN_BUILD, "tests", "tools", "qdriver.exe")
 
 
-def pe_machine(path):
-    """The machine field of a Windows program's header: 0x14c for 32-bit x86, 0x8664 for x64."""
+def pe_header(path):
+    """(machine, optional-header magic, subsystem) of a Windows program: machine 0x14c for 32-bit x86 or
+    0x8664 for x64, magic 0x10b for PE32 or 0x20b for PE32+, subsystem 2 for a GUI program."""
     with open(path, "rb") as f:
         head = f.read(4096)
-    offset = int.from_bytes(head[0x3c:0x40], "little")
-    return int.from_bytes(head[offset + 4:offset + 6], "little")
+    pe = int.from_bytes(head[0x3c:0x40], "little")
+    optional = pe + 24
+    field = lambda at: int.from_bytes(head[at:at + 2], "little")
+    return field(pe + 4), field(optional), field(optional + 68)
 
 
 # The programs are 32-bit. A machine whose kernel cannot run 32-bit code gets a 64-bit build of the same
 # sources instead (scripts/windows-toolchain.sh chooses), which runs under 64-bit Wine in a 64-bit prefix.
-WIN64 = os.path.exists(EXE) and pe_machine(EXE) == 0x8664
+WIN64 = os.path.exists(EXE) and pe_header(EXE)[0] == 0x8664
 WINE = "/usr/lib/wine/wine64" if WIN64 else "wine"
 
 # The port the test build of the installer fetches its manifest from (see CMakePresets.json). A build

@@ -90,12 +90,10 @@ class Release(InstallerCase):
     def test_the_shipped_program_is_a_32_bit_gui_program(self):
         # Where Wine runs a 64-bit build, scripts/test.sh still builds the product in build/windows.
         exe = os.path.join(harness.ROOT, "build", "windows", "QelmoraSetup.exe") if harness.WIN64 else harness.EXE
-        self.assertEqual(harness.pe_machine(exe), 0x14c, "an i386 program")
-        with open(exe, "rb") as f:
-            head = f.read(4096)
-        optional = int.from_bytes(head[0x3c:0x40], "little") + 24
-        self.assertEqual(head[optional:optional + 2], b"\x0b\x01", "PE32, not PE32+")
-        self.assertEqual(int.from_bytes(head[optional + 68:optional + 70], "little"), 2, "the Windows GUI subsystem")
+        machine, magic, subsystem = harness.pe_header(exe)
+        self.assertEqual(machine, 0x14c, "an i386 program")
+        self.assertEqual(magic, 0x10b, "PE32, not PE32+")
+        self.assertEqual(subsystem, 2, "the Windows GUI subsystem")
 
     def test_signed_release_verifies_and_runs(self):
         ours = make_code_signing(os.path.join(self.work, "pki"), "ours")
