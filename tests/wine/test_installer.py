@@ -327,5 +327,6 @@ class Keyboard(InstallerCase):
         self.assertLess(len(placed), len(names))
         self.assertEqual(script, b"".join(self.file_line(n) for n in placed) + SELF_DELETE)
 
+
 if __name__ == "__main__":
     unittest.main(verbosity=2)
