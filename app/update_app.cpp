@@ -7,6 +7,7 @@
 
 #include "app/single_instance.h"
 #include "app/update_dlg.h"
+#include "platform/handles.h"
 #include "qelmora_config.h"
 #include "res/resource.h"
 
@@ -74,6 +75,9 @@ BOOL CUpdateApp::InitInstance()
         return FALSE;
     }
 
+    // COM on the window's thread for the window's life: the skin pictures are decoded through it, and
+    // the shell calls made from this thread nest in it.
+    com_apartment com;
     CUpdateDlg dlg;
     bool secure = false;
     SplitUrl(QELMORA_MANIFEST_URL, dlg.m_strServer, dlg.m_strObject, dlg.m_nPort, secure);

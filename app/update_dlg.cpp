@@ -206,8 +206,10 @@ void CUpdateDlg::EnterInstallingState()
     m_strInstallDir = NormalizeInstallDir(m_strInstallDir, kDefaultInstallDir);
     CreateFolderPath(m_strInstallDir.c_str());
 
+    // Decoded before the lock is taken: the painters wait only for the hand-over.
+    unique_hbitmap installing(LoadAppBitmap(IDB_BG_INSTALLING));
     CSingleLock lock(m_csPaint);
-    m_bmpBackground.reset(LoadAppBitmap(IDB_BG_INSTALLING));
+    m_bmpBackground = std::move(installing);
     m_btnInstall.ShowWindow(SW_HIDE);
     m_btnAgreement.ShowWindow(SW_HIDE);
     m_btnFinish.ShowWindow(SW_HIDE);
@@ -240,10 +242,12 @@ int CUpdateDlg::RunInstall()
 void CUpdateDlg::EnterFinishedState(int nResult)
 {
     {
+        // Decoded before the lock is taken: the painters wait only for the hand-over.
+        unique_hbitmap finished(nResult == 1 ? LoadAppBitmap(IDB_BG_FINISHED) : nullptr);
         CSingleLock lock(m_csPaint);
         m_outcome = m_engine.Outcome();
         if (nResult == 1) {
-            m_bmpBackground.reset(LoadAppBitmap(IDB_BG_FINISHED));
+            m_bmpBackground = std::move(finished);
             m_nInstallState = 2;
         }
     }

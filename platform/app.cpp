@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include "platform/picture_resource.h"
+
 CWinApp* CWinApp::s_pApp = nullptr;
 
 CWinApp::CWinApp() noexcept { s_pApp = this; }
@@ -34,7 +36,7 @@ std::string ExecutableBaseName(HINSTANCE hInstance)
 HBITMAP LoadAppBitmap(UINT id)
 {
     const CWinApp* app = CWinApp::Current();
-    return ::LoadBitmapA(app ? app->m_hInstance : nullptr, MAKEINTRESOURCEA(LOWORD(id)));
+    return LoadPictureResource(app ? app->m_hInstance : nullptr, LOWORD(id));
 }
 
 int AppMessageBox(HWND owner, const char* text, UINT type)

@@ -28,7 +28,8 @@ private:
     static CWinApp* s_pApp;
 };
 
-// A bitmap resource of the application (its low 16 bits are the id); null when there is none.
+// A skin picture of the application (its low 16 bits are the id) as a bitmap; null when there is none
+// or it does not decode.
 HBITMAP LoadAppBitmap(UINT id);
 
 // Message box with the application's name as caption.

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
-"""Draws the installer's skin bitmaps and icon into res/bitmaps and res/qelmora.ico.
+"""Draws the installer's skin pictures and icon into res/bitmaps (as PNG) and res/qelmora.ico.
 
 Run it again after changing the art; the build uses the committed output and needs no generator.
 Needs python3-pil and the fonts-wqy-zenhei CJK font (both from Debian).
 """
+import io
 import os
 import sys
 
@@ -41,7 +42,22 @@ def emblem(d, cx, cy, r):
 
 
 def save(img, name):
-    img.save(os.path.join(OUT, name), format="BMP")
+    """Lossless and small: a picture of at most 256 colours as a palette PNG when that is smaller,
+    any other as 24-bit true colour. The installer decodes either kind."""
+    path = os.path.join(OUT, name)
+    img.save(path, format="PNG", optimize=True)
+    colours = img.getcolors(256)
+    if colours:
+        palette = [c for _, c in colours]
+        index = {c: i for i, c in enumerate(palette)}
+        indexed = Image.new("P", img.size)
+        indexed.putpalette([v for c in palette for v in c])
+        indexed.putdata([index[c] for c in img.getdata()])
+        data = io.BytesIO()
+        indexed.save(data, format="PNG", optimize=True)
+        if len(data.getvalue()) < os.path.getsize(path):
+            with open(path, "wb") as f:
+                f.write(data.getvalue())
 
 
 def backgrounds():
@@ -52,19 +68,19 @@ def backgrounds():
     d.rounded_rectangle([470, 24, 580, 52], radius=8, fill=(240, 120, 30))
     d.text((525, 38), "永久免费", font=font(16), fill="white", anchor="mm")
     d.line([(10, 286), (583, 286)], fill=(230, 180, 90), width=4)
-    save(idle, "bg_idle.bmp")
+    save(idle, "bg_idle.png")
 
     installing = field((593, 298))
     d = ImageDraw.Draw(installing)
     emblem(d, 210, 90, 48)
     d.text((360, 90), "Qelmora", font=font(44), fill=GOLD, anchor="mm")
-    save(installing, "bg_installing.bmp")
+    save(installing, "bg_installing.png")
 
     finished = field((593, 298))
     d = ImageDraw.Draw(finished)
     emblem(d, 110, 110, 62)
     d.text((370, 110), "恭喜您，安装成功！", font=font(28), fill=RED, anchor="mm")
-    save(finished, "bg_finished.bmp")
+    save(finished, "bg_finished.png")
 
 
 def shade(colour, amount):
@@ -113,11 +129,11 @@ def buttons():
     for ids, label in ((("install_normal", "install_hover", "install_pressed"), "快速安装"),
                        (("finish_normal", "finish_hover", "finish_pressed"), "立即体验")):
         for name, img in zip(ids, bar_button((215, 40), label, (255, 204, 64), (120, 50, 0))):
-            save(img, name + ".bmp")
+            save(img, name + ".png")
     # After an install that did not succeed: a quiet bar without the arrow that invites a start.
     for name, img in zip(("exit_normal", "exit_hover", "exit_pressed"),
                          bar_button((215, 40), "退出安装", (236, 220, 184), (96, 64, 32), arrow=False)):
-        save(img, name + ".bmp")
+        save(img, name + ".png")
 
     for look, text in (("normal", (90, 60, 20)), ("hover", (150, 40, 20)), ("pressed", (200, 20, 20))):
         img = field((107, 24))
@@ -126,7 +142,7 @@ def buttons():
                             outline=(214, 160, 70))
         d.text((44, 12), "自定义安装", font=font(12), fill=text, anchor="mm")
         d.polygon([(88, 9), (98, 9), (93, 15)], fill=text)
-        save(img, "path_%s.bmp" % look)
+        save(img, "path_%s.png" % look)
 
     for look, text, back in (("normal", (110, 110, 110), FIELD), ("hover", (200, 20, 20), FIELD),
                              ("pressed", (255, 255, 255), (196, 30, 24))):
@@ -134,23 +150,23 @@ def buttons():
         d = ImageDraw.Draw(img)
         d.text((39, 7), "用户许可协议", font=font(11), fill=text, anchor="mm")
         d.line([(4, 13), (73, 13)], fill=text)
-        save(img, "agreement_%s.bmp" % look)
+        save(img, "agreement_%s.png" % look)
 
     for look in ("normal", "hover", "pressed"):
-        save(small_icon("minimize", look), "minimize_%s.bmp" % look)
-        save(small_icon("close", look), "close_%s.bmp" % look)
+        save(small_icon("minimize", look), "minimize_%s.png" % look)
+        save(small_icon("close", look), "close_%s.png" % look)
         img = Image.new("RGB", (22, 24), (255, 255, 255) if look != "pressed" else (222, 222, 222))
         d = ImageDraw.Draw(img)
         d.rectangle([0, 0, 21, 23], outline=(170, 170, 170))
         grey = (120, 120, 120) if look != "hover" else (80, 80, 80)
         d.line([(9, 7), (13, 12), (9, 17)], fill=grey, width=2)
-        save(img, "browse_%s.bmp" % look)
+        save(img, "browse_%s.png" % look)
 
     for name, label, base, text in (("continue", "继续安装", (246, 150, 40), (255, 255, 255)),
                                     ("quit", "取消安装", (252, 236, 170), (120, 60, 10))):
         for look, img in zip(("normal", "hover", "pressed"),
                              bar_button((73, 24), label, base, text, arrow=False)):
-            save(img, "%s_%s.bmp" % (name, look))
+            save(img, "%s_%s.png" % (name, look))
 
 
 def notice():
@@ -161,7 +177,7 @@ def notice():
     d.text((151, 17), "系统提示", font=font(15), fill=(170, 20, 16), anchor="mm")
     d.text((151, 66), "系统正在安装中，", font=font(14), fill="black", anchor="mm")
     d.text((151, 90), "您确定要退出安装吗？", font=font(14), fill="black", anchor="mm")
-    save(img, "notice.bmp")
+    save(img, "notice.png")
 
 
 def icon():

@@ -20,7 +20,7 @@
 #define IDC_BTN_PATH            1020
 #define IDC_EDIT_PATH           1021
 
-// Skin bitmaps
+// Skin pictures (PNG resources)
 #define IDB_CLOSE_NORMAL        165
 #define IDB_CLOSE_HOVER         166
 #define IDB_CLOSE_PRESSED       167

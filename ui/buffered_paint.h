@@ -23,10 +23,16 @@ void PaintBuffered(HWND hwnd, Draw draw)
 }
 
 // Fills the client area with a picture, its top-left corner at the client's (repeated if smaller).
+// Without a picture (one that did not decode) the area is plain dialog colour, on which the window's
+// buttons and texts stay usable.
 inline void FillWithPattern(HDC dc, HWND hwnd, HBITMAP picture)
 {
     RECT client;
     ::GetClientRect(hwnd, &client);
+    if (!picture) {
+        ::FillRect(dc, &client, ::GetSysColorBrush(COLOR_BTNFACE));
+        return;
+    }
     unique_hbrush pattern(::CreatePatternBrush(picture));
     ::FillRect(dc, &client, pattern.get());
 }

@@ -49,11 +49,13 @@ BOOL CDialogInfo::OnInitDialog()
     m_btnQuit.LoadStateBitmaps(IDB_QUIT_NORMAL, IDB_QUIT_HOVER, IDB_QUIT_PRESSED, IDB_QUIT_PRESSED);
 
     // The window takes the picture's size; its top-left stays, so it is then centred over its owner.
+    // Without the picture it keeps the template's size, so that its buttons can still be seen and used.
     BITMAP picture = {};
-    ::GetObjectA(m_bmpBackground.get(), sizeof picture, &picture);
-    RECT rc;
-    GetWindowRect(&rc);
-    MoveWindow(rc.left, rc.top, picture.bmWidth, picture.bmHeight, TRUE);
+    if (::GetObjectA(m_bmpBackground.get(), sizeof picture, &picture) && picture.bmWidth > 0 && picture.bmHeight > 0) {
+        RECT rc;
+        GetWindowRect(&rc);
+        MoveWindow(rc.left, rc.top, picture.bmWidth, picture.bmHeight, TRUE);
+    }
     return TRUE;
 }
 

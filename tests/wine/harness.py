@@ -34,6 +34,46 @@ def pe_header(path):
     return field(pe + 4), field(optional), field(optional + 68)
 
 
+def pe_resources(path):
+    """Every resource of a Windows program as {(type, id): (file offset, size, offset of its size field)};
+    type and id are numbers, or text for named ones. The first language of each is taken."""
+    with open(path, "rb") as f:
+        data = f.read()
+    u16 = lambda at: int.from_bytes(data[at:at + 2], "little")
+    u32 = lambda at: int.from_bytes(data[at:at + 4], "little")
+    pe = u32(0x3c)
+    sections, optional = u16(pe + 6), pe + 24
+    directories = optional + (112 if u16(optional) == 0x20b else 96)
+    rsrc_rva = u32(directories + 2 * 8)
+    table = optional + u16(pe + 20)
+    spans = [(u32(table + 40 * i + 12), u32(table + 40 * i + 8), u32(table + 40 * i + 20)) for i in range(sections)]
+
+    def offset(rva):
+        for start, size, raw in spans:
+            if start <= rva < start + size:
+                return raw + rva - start
+        raise ValueError("RVA 0x%x is in no section" % rva)
+
+    base = offset(rsrc_rva)
+
+    def entries(directory):
+        count = u16(directory + 12) + u16(directory + 14)
+        for i in range(count):
+            name, target = u32(directory + 16 + 8 * i), u32(directory + 20 + 8 * i)
+            if name & 0x80000000:
+                at = base + (name & 0x7fffffff)
+                name = data[at + 2:at + 2 + 2 * u16(at)].decode("utf-16-le")
+            yield name, target
+
+    found = {}
+    for kind, types in entries(base):
+        for name, names in entries(base + (types & 0x7fffffff)):
+            _, leaf = next(entries(base + (names & 0x7fffffff)))
+            entry = base + leaf
+            found[(kind, name)] = (offset(u32(entry)), u32(entry + 4), entry + 4)
+    return found
+
+
 # The programs are 32-bit. A machine whose kernel cannot run 32-bit code gets a 64-bit build of the same
 # sources instead (scripts/windows-toolchain.sh chooses), which runs under 64-bit Wine in a 64-bit prefix.
 WIN64 = os.path.exists(EXE) and pe_header(EXE)[0] == 0x8664

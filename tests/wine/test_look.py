@@ -159,8 +159,8 @@ class Look(InstallerCase):
         self.fault_server({"list.txt": {"body": b"a.dll\r\n"}, "a.dll": {"body": b"A"}})
         success = self.end_look("end-complete")
         self.tearDown()
-        finish_art = Image.open(os.path.join(BITMAPS, "finish_normal.bmp")).convert("RGB")
-        exit_art = Image.open(os.path.join(BITMAPS, "exit_normal.bmp")).convert("RGB")
+        finish_art = Image.open(os.path.join(BITMAPS, "finish_normal.png")).convert("RGB")
+        exit_art = Image.open(os.path.join(BITMAPS, "exit_normal.png")).convert("RGB")
         self.assertEqual(differing(region(success, BUTTON_ART), finish_art), 0, "the successful end is unchanged")
         self.assertEqual(status_pixels(success), [])
 

@@ -1,0 +1,16 @@
+// Skin pictures: PNG resources decoded by the Windows Imaging Component into 32-bit DIB sections.
+#pragma once
+
+#include <windows.h>
+
+// The resource type under which the pictures are stored, each under its 16-bit integer id.
+#define PICTURE_RESOURCE_TYPE "PNG"
+
+// Pictures larger than this on either side are refused before any pixel memory is taken.
+constexpr UINT kMaxPictureSide = 2048;
+
+// Decodes PNG resource `id` of `module` into a top-down 32-bit DIB section that any GDI call taking an
+// HBITMAP accepts. Null when there is no such resource or it does not decode whole (damaged, too large,
+// the imaging component missing): the caller then leaves that picture blank. Works on any thread; COM is
+// initialised for the call where the thread has not done so itself.
+HBITMAP LoadPictureResource(HMODULE module, WORD id);
