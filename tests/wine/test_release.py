@@ -41,9 +41,16 @@ def make_code_signing(folder, name):
             (("ca", "-ca.pem"), ("cert", ".pem"), ("key", ".key"), ("p12", ".p12"), ("pass", ".pass"))}
 
 
-def release_exe(out, **signing):
-    """The release step the install runs, on the test build's exe."""
-    args = ["cmake", "-DEXE=" + harness.EXE, "-DOUT=" + out, "-DSTRIP=" + STRIP]
+# Where Wine runs a 64-bit build, scripts/test.sh still builds the product in build/windows.
+PRODUCT_EXE = os.path.join(harness.ROOT, "build", "windows", "QelmoraSetup.exe") if harness.WIN64 else harness.EXE
+PRODUCT_STRIP = "i686-w64-mingw32-strip"
+# What a user downloads before anything else: the stripped 32-bit release exe, at most 0.6 MiB.
+RELEASE_SIZE_LIMIT = int(0.6 * 1024 * 1024)
+
+
+def release_exe(out, exe=harness.EXE, strip=STRIP, **signing):
+    """The release step the install runs, on the test build's exe unless told another."""
+    args = ["cmake", "-DEXE=" + exe, "-DOUT=" + out, "-DSTRIP=" + strip]
     args += ["-D%s=%s" % (k, v) for k, v in signing.items()]
     return subprocess.run(args + ["-P", RELEASE_SCRIPT], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                           timeout=120).returncode
@@ -87,13 +94,16 @@ class Release(InstallerCase):
         self.assertLess(size, os.path.getsize(harness.EXE) - 200_000, "symbols stripped")
         self.assertEqual(self.version(exe), expected)
 
-    def test_the_shipped_program_is_a_32_bit_gui_program(self):
-        # Where Wine runs a 64-bit build, scripts/test.sh still builds the product in build/windows.
-        exe = os.path.join(harness.ROOT, "build", "windows", "QelmoraSetup.exe") if harness.WIN64 else harness.EXE
-        machine, magic, subsystem = harness.pe_header(exe)
+    def test_the_shipped_program_is_a_small_32_bit_gui_program(self):
+        machine, magic, subsystem = harness.pe_header(PRODUCT_EXE)
         self.assertEqual(machine, 0x14c, "an i386 program")
         self.assertEqual(magic, 0x10b, "PE32, not PE32+")
         self.assertEqual(subsystem, 2, "the Windows GUI subsystem")
+        shipped = os.path.join(self.work, "shipped", "QelmoraSetup.exe")
+        self.assertEqual(release_exe(shipped, exe=PRODUCT_EXE, strip=PRODUCT_STRIP), 0)
+        size = os.path.getsize(shipped)
+        print("\nshipped release exe: %d bytes (%.2f MiB)" % (size, size / 2**20))
+        self.assertLessEqual(size, RELEASE_SIZE_LIMIT)
 
     def test_signed_release_verifies_and_runs(self):
         ours = make_code_signing(os.path.join(self.work, "pki"), "ours")
