@@ -10,6 +10,10 @@ it asserts nothing.
 - the real exe driven through its window (click install, wait for the finish button): a list of
   100,000 lines that are not fetched, the far 600-file product and the loopback 2,000-file product.
 
+- start-up: the real exe from its start to its shown window (visible, and initialised and painted: its
+  first wait for input), against another build of the installer given with --start-reference EXE (for
+  example one of the sources before a change, built in a folder of its own), in turn, many runs each.
+
 --signed BUILD_DIR (the key-built test build that scripts/test.sh makes, build/windows-signed) adds the
 loopback products signed with that build's test key: its engine, which checks the signed list and every
 file's SHA-256, against the unsigned engine, in turn, the best of five runs each (single runs on a busy
@@ -241,12 +245,46 @@ def window(wine, root, delay):
         nginx.close()
 
 
+def start_up(wine, reference, runs):
+    """Start of the exe to its window: this build against the reference, alternating, median and best."""
+    builds = [("this build", harness.EXE)] + ([("reference", reference)] if reference else [])
+    times = {label: [] for label, _ in builds}
+    # One wineserver for every run, and a first start of each build untimed: otherwise the server's and
+    # the disk cache's warming-up decide more of a run's time than the program does.
+    wine.run_raw(["wineserver", "-w"])
+    wine.run_raw(["wineserver", "-p"])
+    for run in range(runs + 1):
+        for label, exe in builds:
+            rc, text = wine.driver("start-time", "Z:" + exe.replace("/", "\\"), 30000, timeout=90)
+            if rc == 0 and run > 0:
+                times[label].append([float(v) for v in text.split()[1:3]])
+    wine.run_raw(["wineserver", "-k"], timeout=30)
+    print("start of the exe to its window (%d runs each, in turn)" % runs)
+    figures = {}
+    for label, exe in builds:
+        got = times[label]
+        if not got:
+            print("  %-10s  no window" % label)
+            continue
+        window = sorted(t[0] for t in got)
+        idle = sorted(t[1] for t in got)
+        figures[label] = (window[len(window) // 2], idle[len(idle) // 2])
+        print("  %-10s  visible: median %6.1f ms, best %6.1f ms   painted: median %6.1f ms, best %6.1f ms"
+              "   (%d bytes)" % (label, figures[label][0], window[0], figures[label][1], idle[0],
+                                  os.path.getsize(exe)))
+    if len(figures) == 2:
+        print("  this build / reference: visible %.2f, painted %.2f" %
+              tuple(figures["this build"][i] / figures["reference"][i] for i in range(2)))
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--small-count", type=int, default=2000)
     parser.add_argument("--big-mib", type=int, default=512)
     parser.add_argument("--delay-ms", type=int, default=30)
-    parser.add_argument("--only", choices=("loopback", "far", "window", "signed"))
+    parser.add_argument("--only", choices=("loopback", "far", "window", "signed", "start"))
+    parser.add_argument("--start-reference", metavar="EXE", help="time this installer's start-up too")
+    parser.add_argument("--start-runs", type=int, default=15)
     parser.add_argument("--signed", metavar="BUILD_DIR", help="also time the engine of this key-built build")
     args = parser.parse_args()
 
@@ -260,8 +298,11 @@ def main():
         if args.only in (None, "far"):
             far(wine, 600, args.delay_ms / 1000)
             far(wine, 2000, args.delay_ms / 1000)
-        if args.only in (None, "window"):
+        if args.only in (None, "window", "start"):
             wine.start_display()
+        if args.only in (None, "start"):
+            start_up(wine, args.start_reference, args.start_runs)
+        if args.only in (None, "window"):
             window(wine, root, args.delay_ms / 1000)
         if args.signed and args.only in (None, "signed"):
             compare_signed(wine, root, "small", small_product(args.small_count), args.signed)

@@ -39,6 +39,8 @@
 //   qdriver windows                 prints how many installer main windows are up
 //   qdriver hover-leave X Y AX AY   cursor onto X,Y, then away to AX,AY: "hover-leave ENTER_MS LEAVE_MS",
 //                                   how long the screen pixel at X,Y took to change and to come back
+//   qdriver start-time EXE MS       starts EXE and closes it again: "start_ms WINDOW IDLE", the time from
+//                                   its start to its visible main window and to its first wait for input
 //
 // Exit code 0 on success, 1 on a time-out or a missing window.
 #include <windows.h>
@@ -467,6 +469,65 @@ int PrintVersion(const char* exe)
     return 0;
 }
 
+struct ProcessWindowSearch {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK MatchProcessMainWindow(HWND hwnd, LPARAM lp)
+{
+    auto* s = reinterpret_cast<ProcessWindowSearch*>(lp);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == s->pid && IsInstallerMainWindow(hwnd) && ::IsWindowVisible(hwnd)) {
+        s->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Starts the installer, times it to its visible window (polled every millisecond) and to its first wait
+// for input (its window initialised and painted), then closes it with its close button.
+int StartTime(const char* exe, DWORD timeoutMs)
+{
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    std::string commandLine = std::string("\"") + exe + "\"";
+    LARGE_INTEGER frequency, started, now;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&started);
+    if (!::CreateProcessA(exe, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return 1;
+    unique_kernel_handle process(pi.hProcess);
+    unique_kernel_handle thread(pi.hThread);
+    const auto elapsedMs = [&] {
+        ::QueryPerformanceCounter(&now);
+        return static_cast<double>(now.QuadPart - started.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+    };
+    ProcessWindowSearch search = {pi.dwProcessId, nullptr};
+    double windowMs = -1;
+    while (elapsedMs() < timeoutMs) {
+        ::EnumWindows(&MatchProcessMainWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found) {
+            windowMs = elapsedMs();
+            break;
+        }
+        ::Sleep(1);
+    }
+    double idleMs = -1;
+    if (search.found && ::WaitForInputIdle(process.get(), timeoutMs) == 0)
+        idleMs = elapsedMs();
+    if (search.found)
+        ::PostMessageA(::GetDlgItem(search.found, 1019), BM_CLICK, 0, 0);
+    if (::WaitForSingleObject(process.get(), 10000) != WAIT_OBJECT_0)
+        ::TerminateProcess(process.get(), 1);   // the child this command started, by its own handle
+    if (windowMs < 0 || idleMs < 0)
+        return 1;
+    std::printf("start_ms %.1f %.1f\n", windowMs, idleMs);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -524,6 +585,8 @@ int main(int argc, char** argv)
         ::EnumWindows(&CountMainWindows, reinterpret_cast<LPARAM>(&count));
         std::printf("%d\n", count);
         rc = 0;
+    } else if (cmd == "start-time" && argc > 3) {
+        rc = StartTime(argv[2], static_cast<DWORD>(arg2));
     } else if (cmd == "hover-leave" && argc > 5) {
         rc = HoverLeave(static_cast<int>(arg), static_cast<int>(arg2), std::atoi(argv[4]), std::atoi(argv[5]));
     } else if (cmd == "wait-window") {
