@@ -10,7 +10,7 @@ namespace {
 // The resource's bytes; they stay mapped for the module's life, nothing to release.
 bool FindPicture(HMODULE module, WORD id, const BYTE*& bytes, DWORD& size)
 {
-    HRSRC found = ::FindResourceA(module, MAKEINTRESOURCEA(id), PICTURE_RESOURCE_TYPE);
+    HRSRC found = ::FindResourceA(module, MAKEINTRESOURCEA(id), kPictureResourceType);
     if (!found)
         return false;
     size = ::SizeofResource(module, found);

@@ -3,10 +3,10 @@
 
 #include <windows.h>
 
-// The resource type under which the pictures are stored, each under its 16-bit integer id.
-#define PICTURE_RESOURCE_TYPE "PNG"
+// The resource type under which the pictures are stored (res/qelmora.rc), each under its 16-bit integer id.
+constexpr char kPictureResourceType[] = "PNG";
 
-// Pictures larger than this on either side are refused before any pixel memory is taken.
+// Pictures larger than this on either side are refused before a bitmap is made or a pixel copied.
 constexpr UINT kMaxPictureSide = 2048;
 
 // Decodes PNG resource `id` of `module` into a top-down 32-bit DIB section that any GDI call taking an
