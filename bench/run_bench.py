@@ -11,7 +11,7 @@ it asserts nothing.
   100,000 lines that are not fetched, the far 600-file product and the loopback 2,000-file product.
 
 - start-up: the real exe from its start to its shown window (visible, and initialised and painted: its
-  first wait for input), against another build of the installer given with --start-reference EXE (for
+  first wait for input) and the processor time it used until then, against another build of the installer given with --start-reference EXE (for
   example one of the sources before a change, built in a folder of its own), in turn, many runs each.
 
 --signed BUILD_DIR (the key-built test build that scripts/test.sh makes, build/windows-signed) adds the
@@ -257,7 +257,7 @@ def start_up(wine, reference, runs):
         for label, exe in builds:
             rc, text = wine.driver("start-time", "Z:" + exe.replace("/", "\\"), 30000, timeout=90)
             if rc == 0 and run > 0:
-                times[label].append([float(v) for v in text.split()[1:3]])
+                times[label].append([float(v) for v in text.split()[1:4]])
     wine.run_raw(["wineserver", "-k"], timeout=30)
     print("start of the exe to its window (%d runs each, in turn)" % runs)
     figures = {}
@@ -266,15 +266,15 @@ def start_up(wine, reference, runs):
         if not got:
             print("  %-10s  no window" % label)
             continue
-        window = sorted(t[0] for t in got)
-        idle = sorted(t[1] for t in got)
-        figures[label] = (window[len(window) // 2], idle[len(idle) // 2])
+        window, idle, cpu = (sorted(t[i] for t in got) for i in range(3))
+        figures[label] = (window[len(window) // 2], idle[len(idle) // 2], cpu[len(cpu) // 2])
         print("  %-10s  visible: median %6.1f ms, best %6.1f ms   painted: median %6.1f ms, best %6.1f ms"
-              "   (%d bytes)" % (label, figures[label][0], window[0], figures[label][1], idle[0],
-                                  os.path.getsize(exe)))
+              "   processor time until painted: median %6.1f ms   (%d bytes)" %
+              (label, figures[label][0], window[0], figures[label][1], idle[0], figures[label][2],
+               os.path.getsize(exe)))
     if len(figures) == 2:
-        print("  this build / reference: visible %.2f, painted %.2f" %
-              tuple(figures["this build"][i] / figures["reference"][i] for i in range(2)))
+        print("  this build / reference: visible %.2f, painted %.2f, processor time %.2f" %
+              tuple(figures["this build"][i] / figures["reference"][i] for i in range(3)))
 
 
 def main():

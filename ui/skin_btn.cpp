@@ -49,10 +49,24 @@ void CSkinBtn::PreSubclassWindow()
 
 void CSkinBtn::LoadStateBitmaps(UINT normalId, UINT hoverId, UINT pressedId, UINT /*fourthId*/)
 {
-    m_bmpNormal.reset(LoadAppBitmap(normalId));
-    m_bmpHover.reset(LoadAppBitmap(hoverId));
-    m_bmpPressed.reset(LoadAppBitmap(pressedId));
-    m_bmpDisabled.reset(LoadAppBitmap(normalId));
+    const UINT ids[] = {normalId, hoverId, pressedId, normalId};
+    unique_hbitmap* const slots[] = {&m_bmpNormal, &m_bmpHover, &m_bmpPressed, &m_bmpDisabled};
+    for (int look = 0; look < 4; ++look) {
+        slots[look]->reset();
+        m_nLookIds[look] = ids[look];
+        m_bLookDecoded[look] = false;
+    }
+}
+
+HBITMAP CSkinBtn::LookBitmap(int look)
+{
+    unique_hbitmap* const slots[] = {&m_bmpNormal, &m_bmpHover, &m_bmpPressed, &m_bmpDisabled};
+    if (!m_bLookDecoded[look]) {
+        // Tried once: a picture that does not decode stays blank rather than being tried at every draw.
+        slots[look]->reset(LoadAppBitmap(m_nLookIds[look]));
+        m_bLookDecoded[look] = true;
+    }
+    return slots[look]->get();
 }
 
 bool CSkinBtn::OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
@@ -151,8 +165,7 @@ void CSkinBtn::Render()
     select_guard selectFont(offscreen.get(), m_font.get());
 
     const int look = m_rules.State();
-    HBITMAP bitmaps[] = {m_bmpNormal.get(), m_bmpHover.get(), m_bmpPressed.get(), m_bmpDisabled.get()};
-    HBITMAP chosen = bitmaps[look >= 0 && look < 4 ? look : 0];
+    HBITMAP chosen = LookBitmap(look >= 0 && look < 4 ? look : 0);
     switch (CaptionColourFor(look)) {
     case CaptionColour::Normal:
         ::SetTextColor(offscreen.get(), m_crNormalText);

@@ -15,8 +15,10 @@ public:
     CSkinBtn();
     ~CSkinBtn() override;
 
-    // Loads the looks from the application's resources; the fourth id is accepted and not loaded,
-    // the disabled look is the normal bitmap. A second call replaces the bitmaps of the first.
+    // Takes the looks from the application's resources; the fourth id is accepted and not loaded,
+    // the disabled look is the normal picture in a bitmap of its own. Each picture is decoded when its
+    // look is first drawn, so a window opens without decoding looks not yet seen (hover, pressed, hidden
+    // buttons). A second call replaces the bitmaps of the first.
     void LoadStateBitmaps(UINT normalId, UINT hoverId, UINT pressedId, UINT fourthId);
 
     void DrawItem(LPDRAWITEMSTRUCT pDis) override;
@@ -35,12 +37,15 @@ private:
     LRESULT OnEnable(bool enable);
 
     bool CursorInside() const;
+    HBITMAP LookBitmap(int look);
     void Render();
 
     unique_hbitmap m_bmpNormal;
     unique_hbitmap m_bmpHover;
     unique_hbitmap m_bmpPressed;
     unique_hbitmap m_bmpDisabled;
+    UINT m_nLookIds[4] = {};                                // normal, hover, pressed, disabled
+    bool m_bLookDecoded[4] = {true, true, true, true};      // nothing to decode before LoadStateBitmaps
     SkinButtonRules m_rules;          // state, hover flag, enabled flag
     COLORREF m_crNormalText = RGB(0, 0, 0);
     COLORREF m_crPressedText = RGB(255, 255, 255);
