@@ -50,23 +50,27 @@ void CSkinBtn::PreSubclassWindow()
 void CSkinBtn::LoadStateBitmaps(UINT normalId, UINT hoverId, UINT pressedId, UINT /*fourthId*/)
 {
     const UINT ids[] = {normalId, hoverId, pressedId, normalId};
-    unique_hbitmap* const slots[] = {&m_bmpNormal, &m_bmpHover, &m_bmpPressed, &m_bmpDisabled};
     for (int look = 0; look < 4; ++look) {
-        slots[look]->reset();
+        LookSlot(look).reset();
         m_nLookIds[look] = ids[look];
         m_bLookDecoded[look] = false;
     }
 }
 
-HBITMAP CSkinBtn::LookBitmap(int look)
+unique_hbitmap& CSkinBtn::LookSlot(int look)
 {
     unique_hbitmap* const slots[] = {&m_bmpNormal, &m_bmpHover, &m_bmpPressed, &m_bmpDisabled};
+    return *slots[look];
+}
+
+HBITMAP CSkinBtn::LookBitmap(int look)
+{
     if (!m_bLookDecoded[look]) {
         // Tried once: a picture that does not decode stays blank rather than being tried at every draw.
-        slots[look]->reset(LoadAppBitmap(m_nLookIds[look]));
+        LookSlot(look).reset(LoadAppBitmap(m_nLookIds[look]));
         m_bLookDecoded[look] = true;
     }
-    return slots[look]->get();
+    return LookSlot(look).get();
 }
 
 bool CSkinBtn::OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)

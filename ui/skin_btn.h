@@ -37,6 +37,7 @@ private:
     LRESULT OnEnable(bool enable);
 
     bool CursorInside() const;
+    unique_hbitmap& LookSlot(int look);
     HBITMAP LookBitmap(int look);
     void Render();
 

@@ -115,6 +115,7 @@ class DamagedPictures(InstallerCase):
 
     def test_a_picture_that_does_not_decode_leaves_only_its_own_art_blank(self):
         damaged = Damage(harness.EXE, os.path.join(self.wine.base, "damaged.exe"))
+        self.addCleanup(os.remove, damaged.path)   # after tearDown has ended the program
         damaged.not_a_png(IDB_BG_IDLE)
         damaged.spoilt_pixels(IDB_INSTALL_NORMAL)
         damaged.truncated(IDB_PATH_NORMAL)
