@@ -8,11 +8,11 @@ it asserts nothing.
 - far server (every answer 30 ms late): 600 and 2,000 files of 16 KiB, through the engine at N=1 and
   N=8, against curl one at a time and curl with 8 parallel transfers;
 - the real exe driven through its window (click install, wait for the finish button): a list of
-  100,000 lines that are not fetched, the far 600-file product and the loopback 2,000-file product.
-
+  100,000 lines that are not fetched, the far 600-file product and the loopback 2,000-file product;
 - start-up: the real exe from its start to its shown window (visible, and initialised and painted: its
-  first wait for input) and the processor time it used until then, against another build of the installer given with --start-reference EXE (for
-  example one of the sources before a change, built in a folder of its own), in turn, many runs each.
+  first wait for input) and the processor time it used until then, against another build of the
+  installer given with --start-reference EXE (for example one of the sources before a change, built in a
+  folder of its own), in turn, many runs each.
 
 --signed BUILD_DIR (the key-built test build that scripts/test.sh makes, build/windows-signed) adds the
 loopback products signed with that build's test key: its engine, which checks the signed list and every

@@ -523,7 +523,9 @@ int StartTime(const char* exe, DWORD timeoutMs)
         // What the process itself has computed by then: far steadier on a busy machine than wall time.
         FILETIME created, ended, kernel, user;
         if (::GetProcessTimes(process.get(), &created, &ended, &kernel, &user)) {
-            const auto ticks = [](const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+            const auto ticks = [](const FILETIME& t) {
+                return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+            };
             cpuMs = static_cast<double>(ticks(kernel) + ticks(user)) / 10000.0;
         }
     }
