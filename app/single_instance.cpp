@@ -7,7 +7,7 @@ namespace {
 const char kMutexName[] = "Local\\QelmoraSetup";
 const char kRecordName[] = "Local\\QelmoraSetup.Window";
 
-// How long a second start waits for a first start that has the mutex but no window yet.
+// How long a second start waits for a first start that has the mutex but no window shown yet.
 constexpr DWORD kFindWindowMs = 3000;
 constexpr DWORD kFindPollMs = 50;
 
@@ -64,16 +64,18 @@ void SingleInstance::ActivateFirst() const noexcept
             return;
         if (state == kWindowUp) {
             main = reinterpret_cast<HWND>(static_cast<LONG_PTR>(shared->window));
-            break;
+            if (!::IsWindow(main))
+                return;
+            // Published but hidden: still starting (it is shown right after), or closing (the record
+            // says closed soon after). Wait for either; a hidden window is never shown from here,
+            // which would bring back a window the user has just closed.
+            if (::IsWindowVisible(main))
+                break;
         }
         if (::GetTickCount() - start >= kFindWindowMs)
             return;
         ::Sleep(kFindPollMs);
     }
-    // A hidden window is one that is closing; showing it again would bring back a window the user
-    // has just closed.
-    if (!::IsWindow(main) || !::IsWindowVisible(main))
-        return;
     DWORD pid = 0;
     ::GetWindowThreadProcessId(main, &pid);
     ::AllowSetForegroundWindow(pid);

@@ -19,8 +19,9 @@ public:
     void PublishWindow(HWND hwnd) noexcept;
 
     // Second start: brings the first start's main window to the front, restored if minimised.
-    // Waits a little for a first start that has not shown its window yet; does nothing when the
-    // first start is closing or its window cannot be found. Never blocks on the other process.
+    // Waits a little for a first start that has not published or not shown its window yet; does
+    // nothing when the first start is closing or its window cannot be found. Never blocks on the
+    // other process.
     void ActivateFirst() const noexcept;
 
 private:

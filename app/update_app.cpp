@@ -69,9 +69,9 @@ BOOL CUpdateApp::InitInstance()
 
     SocketsScope sockets;
     if (!sockets.ok()) {
-        char text[256] = {};
-        ::LoadStringA(m_hInstance, IDS_SOCKETS_INIT_FAILED, text, sizeof text);
-        AppMessageBox(nullptr, text, MB_OK);
+        wchar_t text[256] = {};
+        ::LoadStringW(m_hInstance, IDS_SOCKETS_INIT_FAILED, text, sizeof text / sizeof text[0]);
+        AppMessageBox(nullptr, std::wstring(text), MB_OK);
         return FALSE;
     }
 

@@ -7,6 +7,7 @@
 #include "engine/create_folder_path.h"
 #include "engine/path_rules.h"
 #include "platform/app.h"
+#include "platform/wide_names.h"
 #include "qelmora_config.h"
 #include "res/resource.h"
 #include "ui/dialog_info.h"
@@ -14,6 +15,7 @@
 namespace {
 
 const char kDefaultInstallDir[] = "C:\\Program Files\\Qelmora\\";
+const char kTextFace[] = "宋体_GB2312";
 
 // Posted by the worker when it has ended; wParam carries the install result.
 constexpr UINT WM_APP_INSTALL_FINISHED = WM_APP + 1;
@@ -132,9 +134,10 @@ BOOL CUpdateDlg::OnInitDialog()
         m_bmpBackground.reset(LoadAppBitmap(IDB_BG_IDLE));
     }
     m_btnInstall.LoadStateBitmaps(IDB_INSTALL_NORMAL, IDB_INSTALL_HOVER, IDB_INSTALL_PRESSED, IDB_INSTALL_PRESSED);
-    m_fontLink.reset(::CreateFontA(-13, 0, 0, 0, FW_NORMAL, 0, 1, 0, GB2312_CHARSET, 0, 0, 0, 66, "宋体_GB2312"));
+    const std::wstring face = WideFrom936(kTextFace);
+    m_fontLink.reset(::CreateFontW(-13, 0, 0, 0, FW_NORMAL, 0, 1, 0, GB2312_CHARSET, 0, 0, 0, 66, face.c_str()));
     m_staticAgreement.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_fontLink.get()), TRUE);
-    m_fontProgress.reset(::CreateFontA(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 66, "宋体_GB2312"));
+    m_fontProgress.reset(::CreateFontW(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 66, face.c_str()));
     m_btnAgreement.LoadStateBitmaps(IDB_AGREEMENT_NORMAL, IDB_AGREEMENT_HOVER, IDB_AGREEMENT_PRESSED,
                                     IDB_AGREEMENT_MISSING);
     m_btnMinimize.LoadStateBitmaps(IDB_MINIMIZE_NORMAL, IDB_MINIMIZE_HOVER, IDB_MINIMIZE_PRESSED, IDB_MINIMIZE_PRESSED);
@@ -175,7 +178,7 @@ void CUpdateDlg::OnInstall()
     if (m_nInstallState != 0 || m_worker)
         return;
     if (!m_dlgPath.CheckTypedFolder())
-        return;   // a typed folder that is not a full path: the user is asked for one first
+        return;   // a typed folder that cannot be used: the user is asked for another first
     EnterInstallingState();
     InstallSettings settings;
     settings.hConnection = m_pConnection.get();
@@ -199,8 +202,8 @@ void CUpdateDlg::OnInstall()
 
 void CUpdateDlg::EnterInstallingState()
 {
-    if (!m_dlgPath.m_strPath.empty())
-        m_strInstallDir = m_dlgPath.m_strPath;
+    if (!m_dlgPath.CheckedFolder().empty())
+        m_strInstallDir = m_dlgPath.CheckedFolder();
     // A folder without a final separator would make "D:\Appsa.dll" of the line a.dll; an empty or
     // relative one would install wherever the current directory happens to be.
     m_strInstallDir = NormalizeInstallDir(m_strInstallDir, kDefaultInstallDir);
@@ -252,7 +255,7 @@ void CUpdateDlg::EnterFinishedState(int nResult)
         }
     }
     // Window calls belong to the window's thread; the worker never waits for it.
-    ::PostMessageA(m_hWnd, WM_APP_INSTALL_FINISHED, static_cast<WPARAM>(nResult), 0);
+    ::PostMessageW(m_hWnd, WM_APP_INSTALL_FINISHED, static_cast<WPARAM>(nResult), 0);
 }
 
 LRESULT CUpdateDlg::OnInstallFinished(int nResult)
@@ -286,13 +289,13 @@ bool CUpdateDlg::WaitForWorker(DWORD timeoutMs)
         if (wait == WAIT_OBJECT_0)
             return true;
         MSG msg;
-        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
                 ::PostQuitMessage(static_cast<int>(msg.wParam));
                 return ::WaitForSingleObject(worker, 0) == WAIT_OBJECT_0;
             }
             ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
+            ::DispatchMessageW(&msg);
         }
     }
 }
@@ -308,7 +311,7 @@ void CUpdateDlg::StopInstallForClose()
         return;
     // Still inside a download that WinINet may hold for a long time: nothing more may be placed,
     // the temporary file goes, and the script gets its last line here.
-    ::DeleteFileA((m_strInstallDir + "//list.txt").c_str());
+    ::DeleteFileW(WideFrom936(m_strInstallDir + "//list.txt").c_str());
     m_fileUninstall.Seal();
     m_bWorkerAbandoned = true;
 }
@@ -366,12 +369,12 @@ LRESULT CUpdateDlg::OnTimer(UINT_PTR id)
     return 0;
 }
 
-void CUpdateDlg::ReportSendError(const std::string& text)
+void CUpdateDlg::ReportSendError(const std::wstring& text)
 {
     // After a quit the user has asked to leave: no more questions from the worker.
     if (m_nQuitRequest.load() == 2)
         return;
-    AppMessageBox(nullptr, text.c_str(), MB_OK | MB_SETFOREGROUND);
+    AppMessageBox(nullptr, text, MB_OK | MB_SETFOREGROUND);
 }
 
 void CUpdateDlg::CreateShortcuts()

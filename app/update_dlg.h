@@ -111,7 +111,7 @@ private:
     int QuitRequest() const override { return m_nQuitRequest.load(); }
     void SetProgressRange(int lines) override;
     void StepProgress() override;
-    void ReportSendError(const std::string& text) override;
+    void ReportSendError(const std::wstring& text) override;
     void CreateShortcuts() override;
 
     // Shortcuts and their uninstall lines, after a complete walk.

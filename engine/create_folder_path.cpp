@@ -4,24 +4,30 @@
 #include <windows.h>
 
 #include "engine/path_rules.h"
+#include "platform/wide_names.h"
 
 int CreateFolderPath(const char* pszPath)
 {
     if (pszPath == nullptr)
         return 0;
-    const std::vector<std::string> levels = FolderLevels(pszPath);
+    std::vector<std::wstring> levels;
+    for (const std::string& level : FolderLevels(pszPath)) {
+        levels.emplace_back();
+        if (!WideFrom936(level, levels.back()))
+            return 1;   // not code page 936: no folder of that name, and the file's open fails
+    }
     // Usually every level exists already but the last, or all do: start at the deepest level and climb
     // only as far as a missing parent requires, so that a file among thousands costs one call.
     size_t missing = levels.size();
     while (missing > 0) {
-        if (::CreateDirectoryA(levels[missing - 1].c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS)
+        if (::CreateDirectoryW(levels[missing - 1].c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS)
             break;
         if (::GetLastError() != ERROR_PATH_NOT_FOUND)
             return 1;   // cannot be made (access denied, a file of that name ...): the file's open tells
         --missing;
     }
     for (size_t i = missing; i < levels.size(); ++i) {
-        if (!::CreateDirectoryA(levels[i].c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
+        if (!::CreateDirectoryW(levels[i].c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
             break;
     }
     return 1;

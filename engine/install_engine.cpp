@@ -12,7 +12,7 @@
 #include "engine/manifest_reader.h"
 #include "engine/path_rules.h"
 #include "platform/handles.h"
-#include "shell/batch_lines.h"
+#include "platform/wide_names.h"
 #include "shell/uninstall_script.h"
 
 namespace {
@@ -66,7 +66,7 @@ bool AnnouncedLength(HINTERNET request, long long& expected)
 // refuses the move over it); asked before moving, so that it fails at once and alike everywhere.
 bool IsUnreplaceable(const std::string& target)
 {
-    const DWORD attributes = ::GetFileAttributesA(target.c_str());
+    const DWORD attributes = ::GetFileAttributesW(WideFrom936(target).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES &&
            (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0;
 }
@@ -79,17 +79,18 @@ bool IsTransientLock(DWORD error)
 
 }  // namespace
 
-std::string InternetErrorText(DWORD code)
+std::wstring InternetErrorText(DWORD code)
 {
-    char text[1024] = {};
-    DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                    ::GetModuleHandleA("wininet.dll"), code, 0, text, sizeof text, nullptr);
+    wchar_t text[1024] = {};
+    const DWORD capacity = sizeof text / sizeof text[0];
+    DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                    ::GetModuleHandleW(L"wininet.dll"), code, 0, text, capacity, nullptr);
     if (length == 0)
-        length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                                  text, sizeof text, nullptr);
+        length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                                  text, capacity, nullptr);
     if (length == 0)
-        return std::string();
-    return std::string(text, std::min<DWORD>(length, sizeof text - 1));
+        return std::wstring();
+    return std::wstring(text, std::min<DWORD>(length, capacity - 1));
 }
 
 void CInstallEngine::Configure(const InstallSettings& settings)
@@ -140,7 +141,7 @@ int CInstallEngine::RunInstall(const std::string& strInstallDir, const std::stri
 {
     m_script.Open(strScriptPath);
     const int result = InstallFromList(strInstallDir);
-    ::DeleteFileA((strInstallDir + "//list.txt").c_str());
+    ::DeleteFileW(WideFrom936(strInstallDir + "//list.txt").c_str());
     m_script.Seal();
     return result;
 }
@@ -383,7 +384,7 @@ bool CInstallEngine::CreateListedFolder(const std::string& line)
     if (!EndsWithSeparator936(folder))
         folder += "\\";
     CreateFolderPath(folder.c_str());
-    const DWORD attributes = ::GetFileAttributesA(folder.c_str());
+    const DWORD attributes = ::GetFileAttributesW(WideFrom936(folder).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
@@ -456,12 +457,11 @@ CInstallEngine::Call CInstallEngine::PlaceFile(const std::string& temp, const st
         m_script.DiscardDownload(temp);
         return Call::Lasting;
     }
-    const std::string line = FileDeleteLine(target);
     for (int attempt = 0; attempt < kPlaceAttempts; ++attempt) {
         if (attempt > 0)
             ::Sleep(kPlaceRetryMs);
         DWORD error = 0;
-        switch (m_script.PlaceDownload(temp, target, line, &error)) {
+        switch (m_script.PlaceDownload(temp, target, &error)) {
         case UninstallScript::PlaceResult::Placed:
             return Call::Placed;
         case UninstallScript::PlaceResult::Abandoned:

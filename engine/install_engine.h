@@ -111,6 +111,6 @@ private:
     CListVerifier m_verifier;         // the built-in key and, once verified, every file's digest
 };
 
-// The system's text for a WinINet (or Winsock, or system) error code, at most 1023 bytes; empty
+// The system's text for a WinINet (or Winsock, or system) error code, at most 1023 characters; empty
 // when the system has none.
-std::string InternetErrorText(DWORD code);
+std::wstring InternetErrorText(DWORD code);

@@ -13,7 +13,7 @@ public:
     // One line has been walked; the display may repaint.
     virtual void StepProgress() = 0;
     // A request could not be sent; text is the system's message for the error (may be empty).
-    virtual void ReportSendError(const std::string& text) = 0;
+    virtual void ReportSendError(const std::wstring& text) = 0;
     // Every line was walked and every file is in place.
     virtual void CreateShortcuts() = 0;
 

@@ -33,7 +33,7 @@ std::vector<LineAudit> AuditList(const std::vector<ListEntry>& entries, const st
 const char* PathVerdictReason(PathVerdict verdict);
 
 // The object path a line's request carries on the wire: RequestObject's escaping, and every '\' sent
-// as '/' as WinINet sends it (a trail byte 0x5C of a two-byte character stays). Spaces go as "%20", the
+// as '/' as WinINet sends it (a trail byte 0x5C of a two-byte character is already %5C). Spaces go as "%20", the
 // one byte WinINet escapes itself.
 std::string WireObject(const std::string& prefix, const std::string& line);
 

@@ -124,22 +124,26 @@ bool IsFetchedLine(const std::string& requestPath)
 std::string RequestObject(const std::string& prefix, const std::string& line)
 {
     static const char kHex[] = "0123456789ABCDEF";
+    const auto escape = [](std::string& object, unsigned char c) {
+        object.push_back('%');
+        object.push_back(kHex[c >> 4]);
+        object.push_back(kHex[c & 0x0F]);
+    };
     std::string object = prefix;
-    object.reserve(prefix.size() + line.size());
+    object.reserve(prefix.size() + line.size() * 3);
     for (size_t i = 0; i < line.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(line[i]);
+        // Both bytes of a two-byte character, the second also where it reads as '\\' or '|': the object
+        // is then plain ASCII, which every code page and every HTTP client passes on unchanged.
         if (IsLeadByte936(c) && i + 1 < line.size()) {
-            object.push_back(line[i]);
-            object.push_back(line[++i]);
+            escape(object, c);
+            escape(object, static_cast<unsigned char>(line[++i]));
             continue;
         }
-        if (c == 0x7F || c >= 0x80 || std::strchr("%#\"<>^`{|}[]", c) != nullptr) {
-            object.push_back('%');
-            object.push_back(kHex[c >> 4]);
-            object.push_back(kHex[c & 0x0F]);
-        } else {
+        if (c == 0x7F || c >= 0x80 || std::strchr("%#\"<>^`{|}[]", c) != nullptr)
+            escape(object, c);
+        else
             object.push_back(line[i]);
-        }
     }
     return object;
 }

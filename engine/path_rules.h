@@ -24,8 +24,9 @@ bool IsFetchedLine(const std::string& requestPath);
 
 // The object to ask the server for: the manifest's folder as it stands, then the line with every byte
 // that a server would not take raw in a path written as %XX ('%' itself, '#', which would start a
-// fragment, DEL and the other characters URLs do not allow raw). Two-byte characters and spaces pass
-// as they are; the local path and the script line keep the line unescaped.
+// fragment, DEL and the other characters URLs do not allow raw), and every byte of a two-byte character
+// too: the request then carries the same bytes whatever the system's code page (the server reads %XX as
+// the byte). Spaces pass as they are; the local path and the script line keep the line unescaped.
 std::string RequestObject(const std::string& prefix, const std::string& line);
 
 // True when the last character of s is '\' or '/' (a trail byte 0x5C is not one).

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "platform/picture_resource.h"
+#include "platform/wide_names.h"
 
 CWinApp* CWinApp::s_pApp = nullptr;
 
@@ -17,16 +18,16 @@ CWinApp::~CWinApp()
 
 namespace {
 
-std::string ExecutableBaseName(HINSTANCE hInstance)
+std::wstring ExecutableBaseName(HINSTANCE hInstance)
 {
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(hInstance, path, MAX_PATH);
-    std::string name = path;
-    const size_t slash = name.find_last_of("\\/");
-    if (slash != std::string::npos)
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(hInstance, path, MAX_PATH);
+    std::wstring name = path;
+    const size_t slash = name.find_last_of(L"\\/");
+    if (slash != std::wstring::npos)
         name.erase(0, slash + 1);
-    const size_t dot = name.rfind('.');
-    if (dot != std::string::npos && dot > 0)
+    const size_t dot = name.rfind(L'.');
+    if (dot != std::wstring::npos && dot > 0)
         name.erase(dot);
     return name;
 }
@@ -39,10 +40,15 @@ HBITMAP LoadAppBitmap(UINT id)
     return LoadPictureResource(app ? app->m_hInstance : nullptr, LOWORD(id));
 }
 
-int AppMessageBox(HWND owner, const char* text, UINT type)
+int AppMessageBox(HWND owner, const std::wstring& text, UINT type)
 {
     const CWinApp* app = CWinApp::Current();
-    return ::MessageBoxA(owner, text, app ? app->m_strAppName.c_str() : "", type);
+    return ::MessageBoxW(owner, text.c_str(), app ? app->m_wstrAppName.c_str() : L"", type);
+}
+
+int AppMessageBox(HWND owner, const char* text936, UINT type)
+{
+    return AppMessageBox(owner, WideFrom936(text936 ? text936 : ""), type);
 }
 
 int RunApplication(HINSTANCE hInstance)
@@ -51,7 +57,10 @@ int RunApplication(HINSTANCE hInstance)
     if (app == nullptr)
         return 1;
     app->m_hInstance = hInstance;
-    app->m_strAppName = ExecutableBaseName(hInstance);
+    app->m_wstrAppName = ExecutableBaseName(hInstance);
+    // A name without a code page 936 form goes out under the product's own name.
+    if (!Cp936FromWide(app->m_wstrAppName, app->m_strAppName) || app->m_strAppName.empty())
+        app->m_strAppName = "QelmoraSetup";
 
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&icc);

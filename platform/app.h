@@ -20,7 +20,8 @@ public:
     static CWinApp* Current() noexcept { return s_pApp; }
 
     HINSTANCE m_hInstance = nullptr;
-    std::string m_strAppName;        // the executable's base name, also the HTTP user agent
+    std::wstring m_wstrAppName;      // the executable's base name, the caption of its message boxes
+    std::string m_strAppName;        // the same in code page 936 (the HTTP user agent), as on every system
     CWnd* m_pMainWnd = nullptr;
 
 private:
@@ -32,7 +33,9 @@ private:
 // or it does not decode.
 HBITMAP LoadAppBitmap(UINT id);
 
-// Message box with the application's name as caption.
-int AppMessageBox(HWND owner, const char* text, UINT type);
+// Message box with the application's name as caption; text in UTF-16, or one of the program's code page
+// 936 texts.
+int AppMessageBox(HWND owner, const std::wstring& text, UINT type);
+int AppMessageBox(HWND owner, const char* text936, UINT type);
 
 int RunApplication(HINSTANCE hInstance);

@@ -4,7 +4,7 @@
 #include <commctrl.h>
 
 namespace {
-const char kControlProp[] = "Qelmora.Control";
+const wchar_t kControlProp[] = L"Qelmora.Control";
 }
 
 CControl::~CControl() { Detach(); }
@@ -16,20 +16,20 @@ BOOL CControl::SubclassDlgItem(UINT id, CWnd* parent)
         return FALSE;
     m_hWnd = hwnd;
     PreSubclassWindow();
-    ::SetPropA(hwnd, kControlProp, this);
+    ::SetPropW(hwnd, kControlProp, this);
     m_pfnSuper = reinterpret_cast<WNDPROC>(
-        ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CControl::SubclassProc)));
+        ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CControl::SubclassProc)));
     return TRUE;
 }
 
 CControl* CControl::FromHandle(HWND hwnd) noexcept
 {
-    return hwnd ? static_cast<CControl*>(::GetPropA(hwnd, kControlProp)) : nullptr;
+    return hwnd ? static_cast<CControl*>(::GetPropW(hwnd, kControlProp)) : nullptr;
 }
 
 LRESULT CControl::Default()
 {
-    return ::CallWindowProcA(m_pfnSuper, m_hWnd, m_current.msg, m_current.wParam, m_current.lParam);
+    return ::CallWindowProcW(m_pfnSuper, m_hWnd, m_current.msg, m_current.wParam, m_current.lParam);
 }
 
 void CControl::Detach() noexcept
@@ -37,8 +37,8 @@ void CControl::Detach() noexcept
     if (m_hWnd == nullptr)
         return;
     if (::IsWindow(m_hWnd) && m_pfnSuper) {
-        ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
-        ::RemovePropA(m_hWnd, kControlProp);
+        ::SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+        ::RemovePropW(m_hWnd, kControlProp);
     }
     m_hWnd = nullptr;
     m_pfnSuper = nullptr;
@@ -48,7 +48,7 @@ LRESULT CALLBACK CControl::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
 {
     CControl* self = FromHandle(hwnd);
     if (self == nullptr)
-        return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+        return ::DefWindowProcW(hwnd, msg, wParam, lParam);
 
     const Current saved = self->m_current;
     self->m_current = {msg, wParam, lParam};
@@ -68,11 +68,11 @@ LRESULT CALLBACK CControl::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
     return result;
 }
 
-std::string CEdit::GetText() const
+std::wstring CEdit::GetText() const
 {
-    const int length = ::GetWindowTextLengthA(m_hWnd);
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    const int copied = ::GetWindowTextA(m_hWnd, &text[0], length + 1);
+    const int length = ::GetWindowTextLengthW(m_hWnd);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const int copied = ::GetWindowTextW(m_hWnd, &text[0], length + 1);
     text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
     return text;
 }

@@ -43,10 +43,11 @@ private:
 class CButton : public CControl {};
 class CStatic : public CControl {};
 
+// Its text in UTF-16, as typed or pasted, whatever the system's code page.
 class CEdit : public CControl {
 public:
-    std::string GetText() const;
-    void SetText(const std::string& text) const { ::SetWindowTextA(m_hWnd, text.c_str()); }
+    std::wstring GetText() const;
+    void SetText(const std::wstring& text) const { ::SetWindowTextW(m_hWnd, text.c_str()); }
 };
 
 // The system progress control; here only the store of the install progress.

@@ -21,9 +21,9 @@ bool ReturnsDirectly(UINT msg)
     }
 }
 
-const char kDialogProp[] = "Qelmora.Dialog";
+const wchar_t kDialogProp[] = L"Qelmora.Dialog";
 
-CDialog* DialogOf(HWND hwnd) { return static_cast<CDialog*>(::GetPropA(hwnd, kDialogProp)); }
+CDialog* DialogOf(HWND hwnd) { return static_cast<CDialog*>(::GetPropW(hwnd, kDialogProp)); }
 
 }  // namespace
 
@@ -37,9 +37,9 @@ void DDX_Check(CDataExchange* pDX, int id, BOOL& value)
 {
     HWND item = pDX->m_pDlgWnd->GetDlgItem(id);
     if (pDX->m_bSaveAndValidate)
-        value = ::SendMessageA(item, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        value = ::SendMessageW(item, BM_GETCHECK, 0, 0) == BST_CHECKED;
     else
-        ::SendMessageA(item, BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
+        ::SendMessageW(item, BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParent) noexcept
@@ -66,7 +66,7 @@ INT_PTR CDialog::DoModal()
     m_bModal = true;
     m_bEndModal = false;
     m_nModalResult = -1;
-    ::CreateDialogParamA(app ? app->m_hInstance : nullptr, MAKEINTRESOURCEA(m_nIDTemplate), owner,
+    ::CreateDialogParamW(app ? app->m_hInstance : nullptr, MAKEINTRESOURCEW(m_nIDTemplate), owner,
                          &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
     if (m_hWnd != nullptr) {
         if (!m_bEndModal && !::IsWindowVisible(m_hWnd))
@@ -89,7 +89,7 @@ INT_PTR CDialog::DoModal()
 bool CDialog::PumpOneMessage()
 {
     MSG msg;
-    const BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+    const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
     if (got == 0) {
         ::PostQuitMessage(static_cast<int>(msg.wParam));   // leave WM_QUIT for the outer loop
         return false;
@@ -98,10 +98,10 @@ bool CDialog::PumpOneMessage()
         return false;
     HWND root = msg.hwnd ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
     CDialog* dialog = root ? DialogOf(root) : nullptr;
-    if (dialog && (dialog->PreTranslateMessage(msg) || ::IsDialogMessageA(root, &msg)))
+    if (dialog && (dialog->PreTranslateMessage(msg) || ::IsDialogMessageW(root, &msg)))
         return true;
     ::TranslateMessage(&msg);
-    ::DispatchMessageA(&msg);
+    ::DispatchMessageW(&msg);
     return true;
 }
 
@@ -111,7 +111,7 @@ BOOL CDialog::Create(CWnd* pParent)
         m_hWndParent = pParent->m_hWnd;
     CWinApp* app = CWinApp::Current();
     m_bModal = false;
-    ::CreateDialogParamA(app ? app->m_hInstance : nullptr, MAKEINTRESOURCEA(m_nIDTemplate), m_hWndParent,
+    ::CreateDialogParamW(app ? app->m_hInstance : nullptr, MAKEINTRESOURCEW(m_nIDTemplate), m_hWndParent,
                          &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
     return m_hWnd != nullptr;
 }
@@ -129,7 +129,7 @@ void CDialog::EndDialog(int nResult)
     m_bEndModal = true;
     if (!m_bModal && m_hWnd)
         ::ShowWindow(m_hWnd, SW_HIDE);   // as the system does for a modeless dialog
-    ::PostMessageA(m_hWnd, WM_NULL, 0, 0);   // wake the loop
+    ::PostMessageW(m_hWnd, WM_NULL, 0, 0);   // wake the loop
 }
 
 BOOL CDialog::UpdateData(BOOL bSaveAndValidate)
@@ -161,7 +161,7 @@ bool CDialog::PreTranslateMessage(const MSG& msg)
 {
     // Enter is always this dialog's OK command, also when a push button has the focus.
     if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN) {
-        ::SendMessageA(m_hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        ::SendMessageW(m_hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         return true;
     }
     if (msg.message == WM_CHAR && msg.wParam == '\r')
@@ -180,7 +180,7 @@ void CDialog::CenterWindow() const
     } else {
         MONITORINFO mi = {};
         mi.cbSize = sizeof mi;
-        ::GetMonitorInfoA(::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTOPRIMARY), &mi);
+        ::GetMonitorInfoW(::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTOPRIMARY), &mi);
         area = mi.rcWork;
     }
     const int width = self.right - self.left;
@@ -194,7 +194,7 @@ void CDialog::LayOutWithFixedUnits()
 {
     CWinApp* app = CWinApp::Current();
     HMODULE module = app ? app->m_hInstance : nullptr;
-    HRSRC resource = ::FindResourceA(module, MAKEINTRESOURCEA(m_nIDTemplate), MAKEINTRESOURCEA(5));   // RT_DIALOG
+    HRSRC resource = ::FindResourceW(module, MAKEINTRESOURCEW(m_nIDTemplate), MAKEINTRESOURCEW(5));   // RT_DIALOG
     HGLOBAL loaded = resource ? ::LoadResource(module, resource) : nullptr;
     const auto* bytes = static_cast<const unsigned char*>(loaded ? ::LockResource(loaded) : nullptr);
     DialogLayout layout;
@@ -215,8 +215,8 @@ void CDialog::LayOutWithFixedUnits()
 
     const DialogUnitRect client = DialogUnitsToPixels(layout.rect, m_fixedUnits);
     RECT frame = {0, 0, client.cx, client.cy};
-    ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_STYLE)), FALSE,
-                         static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_EXSTYLE)));
+    ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongW(m_hWnd, GWL_STYLE)), FALSE,
+                         static_cast<DWORD>(::GetWindowLongW(m_hWnd, GWL_EXSTYLE)));
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -243,7 +243,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
     if (msg == WM_INITDIALOG) {
         self = reinterpret_cast<CDialog*>(lParam);
         self->m_hWnd = hwnd;
-        ::SetPropA(hwnd, kDialogProp, self);
+        ::SetPropW(hwnd, kDialogProp, self);
     } else {
         self = DialogOf(hwnd);
     }
@@ -257,7 +257,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         answer = FALSE;   // no exception leaves a window procedure
     }
     if (msg == WM_NCDESTROY) {
-        ::RemovePropA(hwnd, kDialogProp);
+        ::RemovePropW(hwnd, kDialogProp);
         self->m_hWnd = nullptr;
         self->m_bEndModal = true;
     }
@@ -273,7 +273,7 @@ INT_PTR CDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     if (OnWndMsg(msg, wParam, lParam, result)) {
         if (ReturnsDirectly(msg))
             return static_cast<INT_PTR>(result);
-        ::SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, result);
+        ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
         return TRUE;
     }
     switch (msg) {
@@ -291,7 +291,7 @@ INT_PTR CDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         auto* dis = reinterpret_cast<LPDRAWITEMSTRUCT>(lParam);
         if (CControl* control = CControl::FromHandle(dis->hwndItem)) {
             control->DrawItem(dis);
-            ::SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, TRUE);
+            ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, TRUE);
             return TRUE;
         }
         return FALSE;

@@ -24,7 +24,7 @@ public:
     void Invalidate(BOOL erase = TRUE) const noexcept { ::InvalidateRect(m_hWnd, nullptr, erase); }
     LRESULT SendMessage(UINT msg, WPARAM wp = 0, LPARAM lp = 0) const noexcept
     {
-        return ::SendMessageA(m_hWnd, msg, wp, lp);
+        return ::SendMessageW(m_hWnd, msg, wp, lp);
     }
 
     HWND m_hWnd = nullptr;

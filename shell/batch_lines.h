@@ -5,15 +5,17 @@
 
 // A path as a batch line must hold it for cmd to act on the file that was placed: cmd expands %NAME%
 // even inside quotes, so '%' is written as "%%"; and it reads "/x" as a switch even inside quotes,
-// so '/' is written as '\' (never the second byte of a two-byte character).
-std::string EscapeForBatch(const std::string& path);
+// so '/' is written as '\'. Done in UTF-16, before the line is put into the script's code page, where
+// neither can be part of another character.
+std::u16string EscapeForBatch(const std::u16string& path);
 
-// del "<path>" CR LF
-std::string FileDeleteLine(const std::string& path);
+// The lines take a path as the script names it: escaped, and in the script's code page.
+// del "<name>" CR LF
+std::string FileDeleteLine(const std::string& name);
 
 // The script's last line, with no line end: it deletes the script itself. "%~f0" is the script's full
 // path without quotes, so the line works whether or not cmd was handed the path in quotes.
 extern const char kSelfDeleteLine[];
 
-// rd /q/s"<folder>" CR LF: no space before the quote.
-std::string FolderRemovalLine(const std::string& folder);
+// rd /q/s"<name>" CR LF: no space before the quote.
+std::string FolderRemovalLine(const std::string& name);

@@ -5,13 +5,15 @@
 
 #include "platform/app.h"
 #include "platform/handles.h"
+#include "platform/wide_names.h"
 #include "res/resource.h"
 #include "shell/typed_folder.h"
 
 namespace {
 const char kBrowseTitle[] = "选择安装目录";
-const char kProductFolder[] = "\\Qelmora\\";
+const wchar_t kProductFolder[] = L"\\Qelmora\\";
 const char kNeedFullPath[] = "请输入完整的安装路径，例如“D:\\Qelmora\\”。";
+const char kNeedGbkPath[] = "安装路径含有无法使用的字符，请选择其他文件夹。";
 constexpr UINT IDC_BTN_BROWSE = 1001;
 }  // namespace
 
@@ -59,7 +61,7 @@ BOOL CDialogPathEX::OnInitDialog()
 
 LRESULT CDialogPathEX::OnShowWindow(WPARAM wParam, LPARAM lParam)
 {
-    const LRESULT result = ::DefWindowProcA(m_hWnd, WM_SHOWWINDOW, wParam, lParam);
+    const LRESULT result = ::DefWindowProcW(m_hWnd, WM_SHOWWINDOW, wParam, lParam);
     // Where the owner is now: it may have been dragged since it last wrote m_rcOwner, and the system
     // shows the panel again by itself when the minimised owner is restored.
     HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
@@ -95,11 +97,14 @@ void CDialogPathEX::FollowOwner(bool minimised)
 bool CDialogPathEX::CheckTypedFolder()
 {
     std::string folder;
-    if (ReadTypedFolder(m_strPath, folder) != TypedFolder::NotFull) {
-        m_strPath = folder;
+    const TypedFolder typed = ReadTypedFolder(std::u16string(m_strPath.begin(), m_strPath.end()), folder);
+    if (typed == TypedFolder::Empty || typed == TypedFolder::Full) {
+        m_strChecked = folder;
+        m_strPath = WideFrom936(folder);
         return true;
     }
-    AppMessageBox(::GetWindow(m_hWnd, GW_OWNER), kNeedFullPath, MB_OK | MB_ICONWARNING);
+    AppMessageBox(::GetWindow(m_hWnd, GW_OWNER), typed == TypedFolder::NotFull ? kNeedFullPath : kNeedGbkPath,
+                  MB_OK | MB_ICONWARNING);
     if (!IsWindowVisible())
         ShowWindow(SW_SHOWNORMAL);
     ::SetFocus(m_editPath.m_hWnd);
@@ -115,15 +120,16 @@ void CDialogPathEX::OnEditChange()
 void CDialogPathEX::OnBrowse()
 {
     com_apartment com;
-    BROWSEINFOA info = {};
-    info.lpszTitle = kBrowseTitle;
+    const std::wstring title = WideFrom936(kBrowseTitle);
+    BROWSEINFOW info = {};
+    info.lpszTitle = title.c_str();
     info.ulFlags = BIF_EDITBOX;
-    LPITEMIDLIST chosen = ::SHBrowseForFolderA(&info);
+    LPITEMIDLIST chosen = ::SHBrowseForFolderW(&info);
     if (chosen) {
-        char path[MAX_PATH] = {};
+        wchar_t path[MAX_PATH] = {};
         // An item without a file-system path (a printer, the network) leaves the folder as it was.
-        if (::SHGetPathFromIDListA(chosen, path))
-            m_strPath = std::string(path) + kProductFolder;
+        if (::SHGetPathFromIDListW(chosen, path))
+            m_strPath = std::wstring(path) + kProductFolder;
     }
     com_ptr<IMalloc> allocator;
     if (SUCCEEDED(::SHGetMalloc(allocator.put()))) {

@@ -17,11 +17,14 @@ public:
     CEdit m_editPath;
     CSkinBtn m_btnBrowse;
     RECT m_rcOwner = {};        // the main window's screen rectangle, written by the main window
-    std::string m_strPath;      // the chosen folder; empty until the panel is first used
+    std::wstring m_strPath;     // the chosen folder as typed, pasted or browsed; empty until the panel is first used
 
-    // Before the main window adopts m_strPath: drops the blanks around it and refuses a folder that is
-    // not a full path. A refused folder is left in the panel, selected, and the user is told; false then.
+    // Before the main window adopts the folder: drops the blanks around it and refuses a folder that is
+    // not a full path or has a character without a code page 936 form, in which every installed path is
+    // formed. A refused folder is left in the panel, selected, and the user is told; false then.
     bool CheckTypedFolder();
+    // The folder in code page 936 as the last successful check left it; empty when nothing is typed.
+    const std::string& CheckedFolder() const { return m_strChecked; }
 
     // The main window was minimised (true) or restored (false): an open panel goes and comes back with
     // it, docked under it. Windows does this for owned windows by itself; Wine does not.
@@ -43,4 +46,5 @@ private:
     LRESULT OnShowWindow(WPARAM wParam, LPARAM lParam);
 
     bool m_bHiddenWithOwner = false;   // hidden because the main window was minimised
+    std::string m_strChecked;
 };

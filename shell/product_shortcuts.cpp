@@ -4,82 +4,109 @@
 #include <string>
 
 #include "app/update_dlg.h"
-#include "engine/path_rules.h"
 #include "platform/handles.h"
-#include "shell/batch_lines.h"
+#include "platform/wide_names.h"
 #include "shell/shortcuts.h"
 
 namespace {
 
+// Names in code page 936, as the program's other texts; the links are saved under their Unicode names.
 const char kProductLink[] = "Qelmora.lnk";
 const char kUninstallLink[] = "Qelmora卸载.lnk";
-const char kGroupName[] = "\\Qelmora";
+const wchar_t kGroupName[] = L"\\Qelmora";
 const char kProductExe[] = "Termview.exe";
 const char kUninstallTarget[] = "unload.bat";
-constexpr WORD kHotkey = 0x027B;   // Ctrl+F12
+// Ctrl+F12 starts the product. The uninstall link answers no hotkey: two links with one hotkey start
+// whichever the shell picks, and this one deletes the product without asking.
+constexpr WORD kProductHotkey = 0x027B;
+constexpr WORD kNoHotkey = 0;
 constexpr LONG kEventMakeDir = SHCNE_MKDIR | SHCNE_INTERRUPT;    // 0x80000008
 constexpr LONG kEventCreate = SHCNE_CREATE | SHCNE_INTERRUPT;    // 0x80000002
 
-// A link path must fit 259 bytes; the uninstall link has the longer name of the two in the group.
-bool LinkFits(const std::string& folder, const char* linkName)
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// "X:\..." or "\\server\...": a folder that does not depend on the current drive or folder.
+bool IsAbsoluteFolder(const std::wstring& folder)
 {
-    return folder.size() + 1 + std::string(linkName).size() < kMaxPathBytes;
+    if (folder.size() >= 3 && folder[1] == L':' && IsSeparator(folder[2]))
+        return (folder[0] >= L'A' && folder[0] <= L'Z') || (folder[0] >= L'a' && folder[0] <= L'z');
+    return folder.size() > 2 && IsSeparator(folder[0]) && IsSeparator(folder[1]) && !IsSeparator(folder[2]);
+}
+
+// A link path must fit MAX_PATH with its terminator.
+bool LinkFits(const std::wstring& folder, const std::wstring& linkName)
+{
+    return folder.size() + 1 + linkName.size() < MAX_PATH;
 }
 
 // The special folder's path; empty when the shell has none for this user or gives no absolute path.
-std::string SpecialFolder(int csidl)
+std::wstring SpecialFolder(int csidl)
 {
-    char path[MAX_PATH] = {};
+    std::wstring path;
     if (!GetSpecialFolderPath(csidl, path) || !IsAbsoluteFolder(path))
-        return std::string();
+        return std::wstring();
     return path;
 }
 
 // Programs folder followed by "\Qelmora": empty when the Programs folder is not known or the
 // group's links would not fit, so that nothing is made, and no line written, outside the group.
-std::string ProgramGroup()
+std::wstring ProgramGroup()
 {
-    const std::string programs = SpecialFolder(CSIDL_PROGRAMS);
-    if (programs.empty() || EndsWithSeparator936(programs))
-        return std::string();
-    const std::string group = programs + kGroupName;
-    return LinkFits(group, kUninstallLink) ? group : std::string();
+    const std::wstring programs = SpecialFolder(CSIDL_PROGRAMS);
+    if (programs.empty() || IsSeparator(programs.back()))
+        return std::wstring();
+    const std::wstring group = programs + kGroupName;
+    return LinkFits(group, WideFrom936(kUninstallLink)) ? group : std::wstring();
+}
+
+bool IsFolder(const std::wstring& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 // The group folder is created and announced as "...\Qelmora\"; the notification leaves it without its
-// final backslash and announces the Programs folder's update.
-void MakeGroupFolder(const std::string& group)
+// final backslash and announces the Programs folder's update. True when the folder is there.
+bool MakeGroupFolder(const std::wstring& group)
 {
-    std::string folder = group + "\\";
-    ::CreateDirectoryA(folder.c_str(), nullptr);
-    NotifyShellFolder(kEventMakeDir, &folder[0]);
+    std::wstring folder = group + L"\\";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    NotifyShellFolder(kEventMakeDir, folder);
+    return IsFolder(group);
 }
 
-void NotifyGroupChanged(const std::string& group)
+void NotifyGroupChanged(const std::wstring& group)
 {
-    std::string folder = group;
-    NotifyShellFolder(kEventCreate, &folder[0]);
+    std::wstring folder = group;
+    NotifyShellFolder(kEventCreate, folder);
+}
+
+// Saves one link and writes its uninstall line in one step against the end of the script: no link is
+// made once the window's thread has ended the script (a quit during this step), and a link that could
+// not be saved gets no line.
+void MakeLink(UninstallScript& script, const std::wstring& target, const std::wstring& folder,
+              const std::wstring& linkName, WORD hotkey)
+{
+    if (folder.empty() || target.empty() || linkName.empty() || !LinkFits(folder, linkName))
+        return;
+    script.MakeAndRecord([&] { return CreateShortcut(target, folder, linkName, hotkey, target, SW_SHOWNORMAL); },
+                         UninstallScript::Line::Delete, folder + L"\\" + linkName);
 }
 
 }  // namespace
 
-// Each link's uninstall line is written before the link is saved: once the window's thread has ended
-// the script (a quit during this step), no link is made that the script would not delete.
 int CUpdateDlg::CreateProductShortcuts()
 {
     com_apartment com;
-    const std::string target = m_strInstallDir + kProductExe;
+    const std::wstring target = WideFrom936(m_strInstallDir + kProductExe);
+    const std::wstring linkName = WideFrom936(kProductLink);
 
-    const std::string desktop = SpecialFolder(CSIDL_DESKTOP);
-    if (!desktop.empty() && LinkFits(desktop, kProductLink) &&
-        m_fileUninstall.Append(FileDeleteLine(desktop + "\\" + kProductLink)))
-        CreateShortcut(target.c_str(), desktop.c_str(), kProductLink, kHotkey, target.c_str(), SW_SHOWNORMAL);
+    MakeLink(m_fileUninstall, target, SpecialFolder(CSIDL_DESKTOP), linkName, kProductHotkey);
 
-    const std::string group = ProgramGroup();
-    if (group.empty() || !m_fileUninstall.Append(FileDeleteLine(group + "\\" + kProductLink)))
+    const std::wstring group = ProgramGroup();
+    if (group.empty() || m_fileUninstall.IsSealed() || !MakeGroupFolder(group))
         return 1;
-    MakeGroupFolder(group);
-    CreateShortcut(target.c_str(), group.c_str(), kProductLink, kHotkey, target.c_str(), SW_SHOWNORMAL);
+    MakeLink(m_fileUninstall, target, group, linkName, kProductHotkey);
     NotifyGroupChanged(group);
     return 1;
 }
@@ -87,14 +114,14 @@ int CUpdateDlg::CreateProductShortcuts()
 int CUpdateDlg::CreateUninstallShortcut()
 {
     com_apartment com;
-    const std::string target = m_strInstallDir + kUninstallTarget;
+    const std::wstring target = WideFrom936(m_strInstallDir + kUninstallTarget);
 
-    const std::string group = ProgramGroup();
-    if (group.empty() || !m_fileUninstall.Append(FileDeleteLine(group + "\\" + kUninstallLink)))
+    const std::wstring group = ProgramGroup();
+    if (group.empty() || m_fileUninstall.IsSealed() || !MakeGroupFolder(group))
         return 1;
-    MakeGroupFolder(group);
-    CreateShortcut(target.c_str(), group.c_str(), kUninstallLink, kHotkey, target.c_str(), SW_SHOWNORMAL);
-    m_fileUninstall.Append(FolderRemovalLine(group));
+    MakeLink(m_fileUninstall, target, group, WideFrom936(kUninstallLink), kNoHotkey);
+    // The group is removed last, once the links in it are gone; only a folder that is there is named.
+    m_fileUninstall.MakeAndRecord([&] { return IsFolder(group); }, UninstallScript::Line::RemoveFolder, group);
     NotifyGroupChanged(group);
     return 1;
 }

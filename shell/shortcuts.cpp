@@ -4,62 +4,54 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
-#include <cstdio>
-#include <cstring>
-#include <string>
-
-#include "engine/path_rules.h"
 #include "platform/handles.h"
 
-bool CreateShortcut(const char* target, const char* folder, const char* linkName, WORD hotkey,
-                    const char* description, int showCmd)
+bool CreateShortcut(const std::wstring& target, const std::wstring& folder, const std::wstring& linkName,
+                    WORD hotkey, const std::wstring& description, int showCmd)
 {
-    if (folder == nullptr || target == nullptr || linkName == nullptr)
+    if (folder.empty() || target.empty() || linkName.empty())
         return false;
-    char linkPath[MAX_PATH];
-    const int length = std::snprintf(linkPath, sizeof linkPath, "%s\\%s", folder, linkName);
-    if (length < 0 || static_cast<size_t>(length) >= sizeof linkPath)
+    const std::wstring linkPath = folder + L"\\" + linkName;
+    if (linkPath.size() >= MAX_PATH)
         return false;
 
-    com_ptr<IShellLinkA> link;
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+    com_ptr<IShellLinkW> link;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                   link.put_void())))
         return false;
     com_ptr<IPersistFile> persist;
     if (FAILED(link->QueryInterface(IID_IPersistFile, persist.put_void())))
         return false;
 
-    link->SetPath(target);
+    link->SetPath(target.c_str());
     if (LOWORD(hotkey) != 0)
         link->SetHotkey(hotkey);
-    if (description != nullptr)
-        link->SetDescription(description);
+    if (!description.empty())
+        link->SetDescription(description.c_str());
     link->SetShowCmd(showCmd);
-
-    wchar_t widePath[MAX_PATH];
-    if (::MultiByteToWideChar(CP_ACP, 0, linkPath, -1, widePath, MAX_PATH) == 0)
-        return false;
-    return SUCCEEDED(persist->Save(widePath, TRUE));
+    return SUCCEEDED(persist->Save(linkPath.c_str(), TRUE));
 }
 
-bool GetSpecialFolderPath(int csidl, char (&path)[MAX_PATH])
+bool GetSpecialFolderPath(int csidl, std::wstring& path)
 {
     LPITEMIDLIST items = nullptr;
     if (FAILED(::SHGetSpecialFolderLocation(nullptr, csidl, &items)))
         return false;
-    const BOOL converted = ::SHGetPathFromIDListA(items, path);
+    wchar_t buffer[MAX_PATH] = {};
+    const BOOL converted = ::SHGetPathFromIDListW(items, buffer);
     ::CoTaskMemFree(items);
-    return converted != FALSE;
+    if (!converted)
+        return false;
+    path = buffer;
+    return true;
 }
 
-void NotifyShellFolder(LONG event, char* path)
+void NotifyShellFolder(LONG event, std::wstring& path)
 {
-    if (path == nullptr)
-        return;
-    constexpr UINT kFlags = SHCNF_PATHA | SHCNF_FLUSH;   // 0x1001: returns once delivered
-    ::SHChangeNotify(event, kFlags, path, nullptr);
-    const size_t backslash = FindLastChar936(path, "\\");
-    if (backslash != std::string::npos)
-        path[backslash] = '\0';
-    ::SHChangeNotify(SHCNE_UPDATEDIR | SHCNE_INTERRUPT, kFlags, path, nullptr);
+    constexpr UINT kFlags = SHCNF_PATHW | SHCNF_FLUSH;   // returns once delivered
+    ::SHChangeNotify(event, kFlags, path.c_str(), nullptr);
+    const size_t backslash = path.rfind(L'\\');
+    if (backslash != std::wstring::npos)
+        path.erase(backslash);
+    ::SHChangeNotify(SHCNE_UPDATEDIR | SHCNE_INTERRUPT, kFlags, path.c_str(), nullptr);
 }

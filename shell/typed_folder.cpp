@@ -2,21 +2,22 @@
 #include "shell/typed_folder.h"
 
 #include "engine/path_rules.h"
+#include "platform/cp936.h"
 
 namespace {
 
-const char kBlanks[] = " \t";
+const char16_t kBlanks[] = u" \t";
 const char kSeparators[] = "\\/";
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 }  // namespace
 
-std::string TrimBlanks(const std::string& text)
+std::u16string TrimBlanks(const std::u16string& text)
 {
     const size_t first = text.find_first_not_of(kBlanks);
-    if (first == std::string::npos)
-        return std::string();
+    if (first == std::u16string::npos)
+        return std::u16string();
     const size_t last = text.find_last_not_of(kBlanks);
     return text.substr(first, last - first + 1);
 }
@@ -41,10 +42,13 @@ bool IsFullFolderPath(const std::string& folder)
     return shareLength > 0;
 }
 
-TypedFolder ReadTypedFolder(const std::string& text, std::string& folder)
+TypedFolder ReadTypedFolder(const std::u16string& text, std::string& folder)
 {
-    folder = TrimBlanks(text);
-    if (folder.empty())
+    folder.clear();
+    const std::u16string trimmed = TrimBlanks(text);
+    if (trimmed.empty())
         return TypedFolder::Empty;
+    if (!Cp936FromUtf16(trimmed, folder))
+        return TypedFolder::NoGbkForm;
     return IsFullFolderPath(folder) ? TypedFolder::Full : TypedFolder::NotFull;
 }

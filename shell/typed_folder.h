@@ -3,9 +3,8 @@
 
 #include <string>
 
-// The text without leading and trailing spaces and tabs. A two-byte character never ends in one of
-// them (trail bytes are 0x40..0xFE), so trimming cannot cut a character.
-std::string TrimBlanks(const std::string& text);
+// The text without leading and trailing spaces and tabs.
+std::u16string TrimBlanks(const std::u16string& text);
 
 // A folder the install can be put in as it stands: a drive letter with a separator ("D:\Apps"), or a
 // network share ("\\server\share\..."). "Apps", "D:Apps", "\Apps" and "\\server" depend on the current
@@ -13,9 +12,10 @@ std::string TrimBlanks(const std::string& text);
 bool IsFullFolderPath(const std::string& folder);
 
 enum class TypedFolder {
-    Empty,     // nothing typed: the install keeps its folder
-    Full,      // usable as it stands
-    NotFull,   // refused: the user is asked for a full path
+    Empty,      // nothing typed: the install keeps its folder
+    Full,       // usable as it stands
+    NotFull,    // refused: the user is asked for a full path
+    NoGbkForm,  // refused: a character has no code page 936 form, in which every installed path is formed
 };
-// Reads the chooser's text; folder receives the trimmed text.
-TypedFolder ReadTypedFolder(const std::string& text, std::string& folder);
+// Reads the chooser's text as typed or pasted (UTF-16); folder receives the trimmed text in code page 936.
+TypedFolder ReadTypedFolder(const std::u16string& text, std::string& folder);

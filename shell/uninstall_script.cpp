@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/path_rules.h"
+#include "platform/wide_names.h"
 #include "shell/batch_lines.h"
 
 namespace {
@@ -18,10 +19,9 @@ std::wstring ExtendedLengthPath(const std::string& path)
         literal.erase(0, 2);
         prefix += L"UNC\\";
     }
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, literal.data(), static_cast<int>(literal.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    if (length > 0)
-        ::MultiByteToWideChar(CP_ACP, 0, literal.data(), static_cast<int>(literal.size()), &wide[0], length);
+    std::wstring wide;
+    if (!WideFrom936(literal, wide))
+        return std::wstring();   // names nothing: the call fails
     return prefix + wide;
 }
 
@@ -34,7 +34,7 @@ void UninstallScript::Open(const std::string& path)
     CSingleLock lock(m_cs);
     if (m_bSealed)
         return;
-    m_file.reset(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    m_file.reset(::CreateFileW(WideFrom936(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
@@ -42,18 +42,6 @@ bool UninstallScript::IsOpen()
 {
     CSingleLock lock(m_cs);
     return static_cast<bool>(m_file);
-}
-
-bool UninstallScript::Append(const std::string& bytes)
-{
-    CSingleLock lock(m_cs);
-    if (m_bSealed)
-        return false;
-    if (m_file) {
-        DWORD written = 0;
-        ::WriteFile(m_file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    }
-    return true;
 }
 
 unique_file UninstallScript::BeginDownload(const std::string& tempPath)
@@ -69,8 +57,7 @@ unique_file UninstallScript::BeginDownload(const std::string& tempPath)
 }
 
 UninstallScript::PlaceResult UninstallScript::PlaceDownload(const std::string& tempPath,
-                                                            const std::string& target,
-                                                            const std::string& line, DWORD* error)
+                                                            const std::string& target, DWORD* error)
 {
     CSingleLock lock(m_cs);
     *error = ERROR_SUCCESS;
@@ -82,11 +69,27 @@ UninstallScript::PlaceResult UninstallScript::PlaceDownload(const std::string& t
         return PlaceResult::Failed;
     }
     m_inFlight.erase(tempPath);
-    if (m_file) {
-        DWORD written = 0;
-        ::WriteFile(m_file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    }
+    WriteLine(Line::Delete, WideFrom936(target));
     return PlaceResult::Placed;
+}
+
+bool UninstallScript::MakeAndRecord(const std::function<bool()>& make, Line line, const std::wstring& path)
+{
+    CSingleLock lock(m_cs);
+    if (m_bSealed || !make())
+        return false;
+    WriteLine(line, path);
+    return true;
+}
+
+void UninstallScript::WriteLine(Line line, const std::wstring& path)
+{
+    std::string name;
+    if (!m_file || !ScriptNameOf(path, name))
+        return;
+    const std::string bytes = line == Line::Delete ? FileDeleteLine(name) : FolderRemovalLine(name);
+    DWORD written = 0;
+    ::WriteFile(m_file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 void UninstallScript::DiscardDownload(const std::string& tempPath)
@@ -116,4 +119,18 @@ bool UninstallScript::IsSealed()
 {
     CSingleLock lock(m_cs);
     return m_bSealed;
+}
+
+bool ScriptNameOf(const std::wstring& path, std::string& name)
+{
+    const auto escaped = [](const std::wstring& wide) {
+        const std::u16string units = EscapeForBatch(std::u16string(wide.begin(), wide.end()));
+        return std::wstring(units.begin(), units.end());
+    };
+    if (path.empty())
+        return false;
+    if (OemFromWide(escaped(path), name))
+        return true;
+    const std::wstring shortPath = ShortPathOf(path);
+    return !shortPath.empty() && OemFromWide(escaped(shortPath), name);
 }

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <set>
 #include <string>
 
@@ -23,15 +24,11 @@ public:
     UninstallScript(const UninstallScript&) = delete;
     UninstallScript& operator=(const UninstallScript&) = delete;
 
-    // Creates or truncates the file; write-only, no sharing. A failure is not reported: writes then
+    // Creates or truncates the file (a code page 936 path); write-only, no sharing. A failure is not reported: writes then
     // go nowhere. Once sealed (the window's thread ended the run before a starved worker got here)
     // it does nothing: the sealed script stays as it is.
     void Open(const std::string& path);
     bool IsOpen();
-
-    // One write of exactly these bytes (nothing when the file is not open). False once sealed: what
-    // the line would name must then not be made.
-    bool Append(const std::string& bytes);
 
     // Creates the temporary file of a download and remembers it, unless the script is sealed
     // (then the result is empty). The handle allows deletion, so Seal() can remove the file.
@@ -39,9 +36,15 @@ public:
     unique_file BeginDownload(const std::string& tempPath);
 
     enum class PlaceResult { Placed, Failed, Abandoned };
-    // Moves the finished temporary file over target and appends line, as one step.
-    PlaceResult PlaceDownload(const std::string& tempPath, const std::string& target,
-                              const std::string& line, DWORD* error);
+    // Moves the finished temporary file over target and appends the line that deletes target, as one
+    // step. A target that the script cannot name (see ScriptNameOf) is placed without a line.
+    PlaceResult PlaceDownload(const std::string& tempPath, const std::string& target, DWORD* error);
+
+    enum class Line { Delete, RemoveFolder };
+    // Makes something the script must undo (a shell link, the program group) and appends its line, as one
+    // step: nothing is made once the script is sealed, and the line names only what make() made (it is
+    // written after it, when its short name exists). False when nothing was made.
+    bool MakeAndRecord(const std::function<bool()>& make, Line line, const std::wstring& path);
     // Deletes the temporary file of a download that will not be placed and forgets it.
     void DiscardDownload(const std::string& tempPath);
 
@@ -50,8 +53,16 @@ public:
     bool IsSealed();
 
 private:
+    void WriteLine(Line line, const std::wstring& path);   // under m_cs
+
     CCriticalSection m_cs;
     unique_file m_file;
     bool m_bSealed = false;
     std::set<std::string> m_inFlight;   // temporary files of downloads under way or not yet placed
 };
+
+// The bytes that name path in unload.bat, as cmd reads the script through the uninstall link: in the
+// system's OEM code page, '%' doubled and '/' as a backslash. Where that code page cannot hold a character of the
+// path, the path's short (8.3) form, which the system makes in that code page's characters. False where
+// neither exists: the line is then left out rather than name something else ('?' is a wildcard for del).
+bool ScriptNameOf(const std::wstring& path, std::string& name);

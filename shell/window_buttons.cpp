@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "qelmora_config.h"
+#include "platform/wide_names.h"
 #include "shell/report_address.h"
 
 namespace {
@@ -53,11 +54,11 @@ void CUpdateDlg::OnPathOption()
         if (!m_dlgPath.CheckTypedFolder())
             return;   // the panel stays open with the text selected
         m_dlgPath.ShowWindow(SW_HIDE);
-        m_strInstallDir = m_dlgPath.m_strPath;
+        m_strInstallDir = m_dlgPath.CheckedFolder();
         return;
     }
     GetWindowRect(&m_dlgPath.m_rcOwner);
-    m_dlgPath.m_strPath = m_strInstallDir;
+    m_dlgPath.m_strPath = WideFrom936(m_strInstallDir);
     m_dlgPath.m_editPath.SetText(m_dlgPath.m_strPath);
     m_dlgPath.UpdateData(FALSE);
     m_dlgPath.ShowWindow(SW_SHOWNORMAL);

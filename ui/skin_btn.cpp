@@ -163,8 +163,8 @@ void CSkinBtn::Render()
     else
         ::BitBlt(offscreen.get(), 0, 0, w, h, client.get(), 0, 0, SRCCOPY);
 
-    char caption[256] = {};
-    const int captionLength = ::GetWindowTextA(m_hWnd, caption, sizeof caption);
+    wchar_t caption[256] = {};
+    const int captionLength = ::GetWindowTextW(m_hWnd, caption, sizeof caption / sizeof caption[0]);
     ::SetBkMode(offscreen.get(), TRANSPARENT);
     select_guard selectFont(offscreen.get(), m_font.get());
 
@@ -192,6 +192,6 @@ void CSkinBtn::Render()
             ::BitBlt(offscreen.get(), 0, 0, info.bmWidth, info.bmHeight, source.get(), 0, 0, SRCCOPY);
     }
     if (captionLength > 0)
-        ::TextOutA(offscreen.get(), m_ptText.x, m_ptText.y, caption, captionLength);
+        ::TextOutW(offscreen.get(), m_ptText.x, m_ptText.y, caption, captionLength);
     ::BitBlt(client.get(), 0, 0, w, h, offscreen.get(), 0, 0, SRCCOPY);
 }

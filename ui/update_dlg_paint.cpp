@@ -1,5 +1,6 @@
 // The main window's look: background per install state, the drawn progress bar, dragging by the body.
 #include "app/update_dlg.h"
+#include "platform/wide_names.h"
 #include "res/resource.h"
 #include "ui/buffered_paint.h"
 #include "ui/outcome_text.h"
@@ -54,13 +55,15 @@ void CUpdateDlg::DrawProgress(HDC dc)
 
     select_guard selectFont(dc, m_fontProgress.get());
     ::SetBkMode(dc, TRANSPARENT);
-    ::TextOutA(dc, 162, 208, kProgressLabel, sizeof kProgressLabel - 1);
+    const std::wstring label = WideFrom936(kProgressLabel);
+    ::TextOutW(dc, 162, 208, label.c_str(), static_cast<int>(label.size()));
     const std::string percent = ProgressPercentText(upper, pos);
     ::TextOutA(dc, 415, 209, percent.c_str(), static_cast<int>(percent.size()));
 
     if (!m_strEndStatus.empty()) {
         ::SetTextColor(dc, kEndStatusColour);
-        ::TextOutA(dc, kEndStatusAt.x, kEndStatusAt.y, m_strEndStatus.c_str(), static_cast<int>(m_strEndStatus.size()));
+        const std::wstring status = WideFrom936(m_strEndStatus);
+        ::TextOutW(dc, kEndStatusAt.x, kEndStatusAt.y, status.c_str(), static_cast<int>(status.size()));
     }
 }
 

@@ -21,6 +21,7 @@
 #include <string>
 
 #include "engine/install_engine.h"
+#include "platform/wide_names.h"
 #include "shell/uninstall_script.h"
 
 namespace {
@@ -53,9 +54,11 @@ public:
             std::printf("pause %lu\n", static_cast<unsigned long>(pauseMs));
         }
     }
-    void ReportSendError(const std::string& text) override
+    void ReportSendError(const std::wstring& text) override
     {
-        std::string oneLine = text;
+        // In code page 936, as the tests read this program's output.
+        std::string oneLine;
+        Cp936FromWide(text, oneLine);
         for (char& c : oneLine)
             if (c == '\r' || c == '\n')
                 c = ' ';

@@ -63,8 +63,8 @@ TEST(ListAudit, LocalPathIsTheRequestPathLessItsFirstFolder)
 TEST(ListAudit, WireObjectEscapesAsTheInstallerAndSendsSlashes)
 {
     EXPECT_EQ(WireObject(kPrefix, "docs\\100% sure#1.txt"), "/Lineinstall_qmra/docs/100%25%20sure%231.txt");
-    // 0x95 0x5C is one character whose trail byte is '\': it stays as it is.
-    EXPECT_EQ(WireObject(kPrefix, "\x95\x5C\\a.txt"), "/Lineinstall_qmra/\x95\x5C/a.txt");
+    // 0x95 0x5C is one character whose trail byte is '\': both bytes go escaped, the separator as '/'.
+    EXPECT_EQ(WireObject(kPrefix, "\x95\x5C\\a.txt"), "/Lineinstall_qmra/%95%5C/a.txt");
     EXPECT_EQ(WireObject("/x y/", "a.txt"), "/x%20y/a.txt");
 }
 

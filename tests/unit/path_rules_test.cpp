@@ -10,6 +10,15 @@ namespace {
 // 乗 is 0x81 0x5C and 亅 is 0x81 0x7C in code page 936: their second bytes look like '\' and '|'.
 const std::string kTrail5C = "\x81\x5C";
 const std::string kTrail7C = "\x81\x7C";
+// A two-byte character as a request escapes it.
+std::string Escaped(const std::string& character)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string escaped;
+    for (unsigned char c : character)
+        escaped += std::string("%") + kHex[c >> 4] + kHex[c & 0x0F];
+    return escaped;
+}
 const std::string kDir = "C:\\Program Files\\Qelmora\\";
 }  // namespace
 
@@ -132,8 +141,10 @@ TEST(RequestPath, BytesAServerWouldNotTakeRawAreEscapedInTheLineOnly)
     EXPECT_EQ(RequestObject(prefix, "a#b.txt"), prefix + "a%23b.txt");
     EXPECT_EQ(RequestObject(prefix, "x[1]{2}^`.dat\x7F"), prefix + "x%5B1%5D%7B2%7D%5E%60.dat%7F");
     EXPECT_EQ(RequestObject(prefix, "with space\\sub/a.dll"), prefix + "with space\\sub/a.dll");
+    // Two-byte characters go as %XX of their bytes, a trail byte '\\' or '|' included: ASCII on the wire.
     EXPECT_EQ(RequestObject(prefix, "\xCA\xFD" + kTrail5C + kTrail7C + ".txt"),
-              prefix + "\xCA\xFD" + kTrail5C + kTrail7C + ".txt");
+              prefix + "%CA%FD" + Escaped(kTrail5C) + Escaped(kTrail7C) + ".txt");
+    EXPECT_EQ(RequestObject(prefix, "\xD6\xD0\\a.dll"), prefix + "%D6%D0\\a.dll");
     EXPECT_EQ(RequestObject(prefix, "odd\x80\xFF.bin"), prefix + "odd%80%FF.bin");
 }
 

@@ -10,10 +10,10 @@ const std::string kTrail5C = "\x95\x5C";
 
 TEST(TypedFolder, BlanksAroundTheTextAreDroppedInsideKept)
 {
-    EXPECT_EQ(TrimBlanks("  D:\\My Apps\\ \t"), "D:\\My Apps\\");
-    EXPECT_EQ(TrimBlanks("\t \t"), "");
-    EXPECT_EQ(TrimBlanks(""), "");
-    EXPECT_EQ(TrimBlanks(" " + kTrail5C + " "), kTrail5C);
+    EXPECT_EQ(TrimBlanks(u"  D:\\My Apps\\ \t"), u"D:\\My Apps\\");
+    EXPECT_EQ(TrimBlanks(u"\t \t"), u"");
+    EXPECT_EQ(TrimBlanks(u""), u"");
+    EXPECT_EQ(TrimBlanks(u" 应用 "), u"应用");
 }
 
 TEST(TypedFolder, DrivePathsAndSharesAreFull)
@@ -38,10 +38,24 @@ TEST(TypedFolder, PathsThatDependOnWhereTheProgramRunsAreNot)
 TEST(TypedFolder, ReadingTheChoosersText)
 {
     std::string folder;
-    EXPECT_EQ(ReadTypedFolder("   ", folder), TypedFolder::Empty);
+    EXPECT_EQ(ReadTypedFolder(u"   ", folder), TypedFolder::Empty);
     EXPECT_EQ(folder, "");
-    EXPECT_EQ(ReadTypedFolder(" D:\\Apps ", folder), TypedFolder::Full);
+    EXPECT_EQ(ReadTypedFolder(u" D:\\Apps ", folder), TypedFolder::Full);
     EXPECT_EQ(folder, "D:\\Apps");
-    EXPECT_EQ(ReadTypedFolder(" Apps", folder), TypedFolder::NotFull);
+    EXPECT_EQ(ReadTypedFolder(u" Apps", folder), TypedFolder::NotFull);
     EXPECT_EQ(folder, "Apps");
+}
+
+TEST(TypedFolder, PastedTextIsTakenInItsOwnCharacters)
+{
+    std::string folder;
+    // A Chinese folder pasted on a Western system, and a Latin one: both have a code page 936 form.
+    EXPECT_EQ(ReadTypedFolder(u"\tC:\\应用\\ ", folder), TypedFolder::Full);
+    EXPECT_EQ(folder, "C:\\\xD3\xA6\xD3\xC3\\");
+    EXPECT_EQ(ReadTypedFolder(u"C:\\Café\\", folder), TypedFolder::Full);
+    EXPECT_EQ(folder, "C:\\Caf\xA8\xA6\\");
+    // One without is refused, never turned into '?'.
+    EXPECT_EQ(ReadTypedFolder(u"C:\\\U0001F600\\", folder), TypedFolder::NoGbkForm);
+    EXPECT_EQ(ReadTypedFolder(u"C:\\\uD55C\uAD6D\\", folder), TypedFolder::NoGbkForm);
+    EXPECT_EQ(folder.find('?'), std::string::npos);
 }
