@@ -43,12 +43,27 @@
 //                                   from its start to its visible main window and to its first wait for
 //                                   input, and the processor time it had used by then
 //
+// Whatever the system's code page, these take and print texts as hex of their UTF-8 bytes (U8HEX):
+//   qdriver codepages               "acp N oemcp M"
+//   qdriver lnkw U8HEX              the fields of a shell link read through IShellLinkW, "NAME U8HEX" each
+//   qdriver shell-open U8HEX MS     opens a file through the shell as a double click does and waits for
+//                                   what it started: "exit N", or "started" when the shell gives no process
+//                                   (Wine's, for a link)
+//   qdriver script-name U8HEX       how unload.bat names that path: "name HEX" (its bytes) or "none"
+//   qdriver chooser-paste U8HEX     pastes a text over the chooser's whole folder text
+//   qdriver chooserw                "chooser VISIBLE U8HEX" of the folder chooser
+//   qdriver wait-msgboxw MS         a message box of the installer is up: "msgbox U8HEX" of its text
+//   qdriver starting-first U8HEX    stands in for a first start that has published its window but shows it,
+//                                   minimised, only once the file U8HEX exists; then "restored 1" when a
+//                                   second start restored it within 10 s, else "restored 0"
+//
 // Exit code 0 on success, 1 on a time-out or a missing window.
 #include <windows.h>
 #include <commctrl.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 #include <psapi.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -57,6 +72,8 @@
 #include <vector>
 
 #include "platform/handles.h"
+#include "platform/wide_names.h"
+#include "shell/uninstall_script.h"
 
 namespace {
 
@@ -539,6 +556,133 @@ int StartTime(const char* exe, DWORD timeoutMs)
     return 0;
 }
 
+std::string HexUtf8(const std::wstring& text)
+{
+    std::string bytes;
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    if (size > 0) {
+        bytes.resize(static_cast<size_t>(size));
+        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size, nullptr,
+                              nullptr);
+    }
+    return Hex(bytes);
+}
+
+std::wstring FromHexUtf8(const char* hex)
+{
+    std::string bytes;
+    for (size_t i = 0; hex[i] && hex[i + 1]; i += 2)
+        bytes.push_back(static_cast<char>(std::strtol(std::string(hex + i, 2).c_str(), nullptr, 16)));
+    std::wstring text(bytes.size(), L'\0');
+    const int length = ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0],
+                                             static_cast<int>(text.size()));
+    text.resize(length > 0 ? static_cast<size_t>(length) : 0);
+    return text;
+}
+
+int PrintLinkW(const std::wstring& path)
+{
+    com_apartment com;
+    com_ptr<IShellLinkW> link;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void())))
+        return 1;
+    com_ptr<IPersistFile> persist;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, persist.put_void())) ||
+        FAILED(persist->Load(path.c_str(), STGM_READ)))
+        return 1;
+    wchar_t text[1024] = {};
+    WIN32_FIND_DATAW fd;
+    link->GetPath(text, 1024, &fd, SLGP_RAWPATH);
+    std::printf("target %s\n", HexUtf8(text).c_str());
+    text[0] = 0;
+    link->GetDescription(text, 1024);
+    std::printf("description %s\n", HexUtf8(text).c_str());
+    WORD hotkey = 0;
+    link->GetHotkey(&hotkey);
+    std::printf("hotkey 0x%04X\n", hotkey);
+    return 0;
+}
+
+int ShellOpen(const std::wstring& path, DWORD ms)
+{
+    com_apartment com;
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"open";
+    info.lpFile = path.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    if (!::ShellExecuteExW(&info))
+        return 1;
+    if (!info.hProcess) {
+        std::printf("started\n");
+        return 0;
+    }
+    unique_kernel_handle process(info.hProcess);
+    if (::WaitForSingleObject(process.get(), ms) != WAIT_OBJECT_0)
+        return 1;
+    DWORD code = 0;
+    ::GetExitCodeProcess(process.get(), &code);
+    std::printf("exit %lu\n", static_cast<unsigned long>(code));
+    return 0;
+}
+
+// A first start as the installer announces itself: the session's mutex, then the record with a window
+// that is not shown yet.
+int StartingFirst(const std::wstring& signal)
+{
+    unique_kernel_handle mutex(::CreateMutexA(nullptr, FALSE, "Local\\QelmoraSetup"));
+    unique_kernel_handle mapping(::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 8,
+                                                      "Local\\QelmoraSetup.Window"));
+    unique_mapped_view view(mapping ? ::MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, 8) : nullptr);
+    HWND window = ::CreateWindowExW(0, L"STATIC", L"first", WS_OVERLAPPEDWINDOW, 100, 100, 200, 100, nullptr,
+                                    nullptr, nullptr, nullptr);
+    if (!mutex || !view || !window)
+        return 1;
+    auto* record = static_cast<volatile LONG*>(view.get());
+    ::InterlockedExchange(&record[1], static_cast<LONG>(reinterpret_cast<LONG_PTR>(window)));
+    ::InterlockedExchange(&record[0], 1);
+    std::printf("published\n");
+    std::fflush(stdout);
+    const auto pump = [](DWORD ms) {
+        const DWORD start = ::GetTickCount();
+        while (::GetTickCount() - start < ms) {
+            MSG msg;
+            while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+                ::DispatchMessageW(&msg);
+            ::Sleep(10);
+        }
+    };
+    for (DWORD waited = 0; waited < 30000 && ::GetFileAttributesW(signal.c_str()) == INVALID_FILE_ATTRIBUTES;
+         waited += 50)
+        pump(50);
+    ::ShowWindow(window, SW_SHOWMINNOACTIVE);
+    std::printf("shown\n");
+    std::fflush(stdout);
+    const DWORD start = ::GetTickCount();
+    while (::IsIconic(window) && ::GetTickCount() - start < 10000)
+        pump(50);
+    std::printf("restored %d\n", ::IsIconic(window) ? 0 : 1);
+    ::DestroyWindow(window);
+    return 0;
+}
+
+// The longest static text of a window, read in UTF-16.
+BOOL CALLBACK KeepLongestStaticW(HWND child, LPARAM lp)
+{
+    auto* longest = reinterpret_cast<std::wstring*>(lp);
+    wchar_t cls[64] = {};
+    ::GetClassNameW(child, cls, 64);
+    if (lstrcmpiW(cls, L"Static") != 0)
+        return TRUE;
+    wchar_t text[1024] = {};
+    ::SendMessageW(child, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    if (wcslen(text) > longest->size())
+        *longest = text;
+    return TRUE;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -550,7 +694,23 @@ int main(int argc, char** argv)
     const long arg2 = argc > 3 ? std::strtol(argv[3], nullptr, 10) : 0;
     int rc = 1;
 
-    if (cmd == "capture" && argc > 6) {
+    if (cmd == "codepages") {
+        std::printf("acp %u oemcp %u\n", ::GetACP(), ::GetOEMCP());
+        rc = 0;
+    } else if (cmd == "lnkw" && argc > 2) {
+        rc = PrintLinkW(FromHexUtf8(argv[2]));
+    } else if (cmd == "shell-open" && argc > 3) {
+        rc = ShellOpen(FromHexUtf8(argv[2]), static_cast<DWORD>(arg2));
+    } else if (cmd == "script-name" && argc > 2) {
+        std::string name;
+        if (ScriptNameOf(FromHexUtf8(argv[2]), name))
+            std::printf("name %s\n", Hex(name).c_str());
+        else
+            std::printf("none\n");
+        rc = 0;
+    } else if (cmd == "starting-first" && argc > 2) {
+        rc = StartingFirst(FromHexUtf8(argv[2]));
+    } else if (cmd == "capture" && argc > 6) {
         rc = CaptureScreen(static_cast<int>(arg), static_cast<int>(arg2), std::atoi(argv[4]), std::atoi(argv[5]), argv[6]);
     } else if (cmd == "version" && argc > 2) {
         rc = PrintVersion(argv[2]);
@@ -667,6 +827,32 @@ int main(int argc, char** argv)
                 ::SendMessageA(edit, EM_SETSEL, 0, -1);
                 for (const char* c = argv[2]; *c; ++c)
                     ::SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(*c), 1);
+                rc = 0;
+            }
+        } else if (cmd == "chooser-paste" && argc > 2) {
+            // As a paste does: the text replaces the selection in one piece, and the edit reports the change.
+            HWND chooser = FindTopWithChild(main, "", 1021);
+            HWND edit = chooser ? ::GetDlgItem(chooser, 1021) : nullptr;
+            if (edit) {
+                const std::wstring text = FromHexUtf8(argv[2]);
+                ::SendMessageW(edit, EM_SETSEL, 0, -1);
+                ::SendMessageW(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+                rc = 0;
+            }
+        } else if (cmd == "chooserw") {
+            HWND chooser = FindTopWithChild(main, "", 1021);
+            if (chooser) {
+                wchar_t text[512] = {};
+                ::SendMessageW(::GetDlgItem(chooser, 1021), WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
+                std::printf("chooser %d %s\n", ::IsWindowVisible(chooser) ? 1 : 0, HexUtf8(text).c_str());
+                rc = 0;
+            }
+        } else if (cmd == "wait-msgboxw") {
+            HWND box = nullptr;
+            if (WaitFor(static_cast<DWORD>(arg), [&] { box = FindOtherDialog(main); return box != nullptr; })) {
+                std::wstring text;
+                ::EnumChildWindows(box, &KeepLongestStaticW, reinterpret_cast<LPARAM>(&text));
+                std::printf("msgbox %s\n", HexUtf8(text).c_str());
                 rc = 0;
             }
         } else if (cmd == "chooser-click") {

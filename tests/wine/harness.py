@@ -90,6 +90,15 @@ def batch_file_line(windows_path):
     return b'del "' + windows_path.encode("gbk").replace(b"%", b"%%").replace(b"/", b"\\") + b'"\r\n'
 
 
+def hexed(text):
+    """A text as qdriver's code-page-proof commands take and print it: hex of its UTF-8 bytes."""
+    return text.encode("utf-8").hex()
+
+
+def unhexed(text):
+    return bytes.fromhex(text).decode("utf-8")
+
+
 def free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
@@ -112,9 +121,14 @@ class Wine:
 
     With song_face=False the prefix has no stand-in for 宋体, as on a plain Wine: the dialog fonts then
     fall back to whatever face Wine picks, with other metrics.
+
+    locale: the Unix locale Wine's processes start in, which gives the system's code pages: zh_CN.UTF-8
+    ANSI and OEM 936, zh_TW.UTF-8 950, en_US.UTF-8 ANSI 1252 and OEM 437 (scripts/install-deps.sh
+    generates them). A prefix serves every locale, as one Windows does whatever its language for
+    non-Unicode programs.
     """
 
-    def __init__(self, name, song_face=True):
+    def __init__(self, name, song_face=True, locale="zh_CN.UTF-8"):
         # A module whose classes CTest runs as several parts side by side gives each part a prefix of its own.
         part = os.environ.get("QELMORA_TEST_PART")
         self.base = os.path.join(WORK, name + "." + part if part else name)
@@ -130,8 +144,8 @@ class Wine:
             "HOME": self.home,
             "WINEDLLOVERRIDES": "winemenubuilder.exe=d;mscoree=d;mshtml=d",
             "WINEDEBUG": "-all",
-            "LC_ALL": "zh_CN.UTF-8",
-            "LANG": "zh_CN.UTF-8",
+            "LC_ALL": locale,
+            "LANG": locale,
             "no_proxy": "127.0.0.1,localhost",
             "WINEARCH": "win64" if WIN64 else "win32",
         })
@@ -202,6 +216,7 @@ class Wine:
         return proc
 
     def driver(self, *args, timeout=60):
+        """Runs qdriver; (exit code, its output). Texts that must survive any code page go as hexed()."""
         rc, text = self.run(QDRIVER, [str(a) for a in args], timeout=timeout, name="qdriver")
         return rc, text.strip()
 

@@ -15,12 +15,13 @@ SELF_DELETE = b'del "%~f0"'
 class InstallerCase(unittest.TestCase):
     module = "installer"
     song_face = True   # False: a prefix without the stand-in for 宋体
+    locale = "zh_CN.UTF-8"   # the Unix locale, which gives Wine's code pages
     exe = harness.EXE   # the build of the installer a module drives
     wine = None
 
     @classmethod
     def setUpClass(cls):
-        cls.wine = Wine(cls.module, song_face=cls.song_face)
+        cls.wine = Wine(cls.module, song_face=cls.song_face, locale=cls.locale)
         # A class cleanup, unlike tearDownClass, also runs when a module's own setUpClass fails after this:
         # the display and the wineserver never outlive the module.
         cls.addClassCleanup(cls.wine.close)
