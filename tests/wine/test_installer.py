@@ -248,6 +248,37 @@ class SecondStart(InstallerCase):
         self.assertEqual(self.wine.driver("chooser")[1].split()[1], "1", "the chooser is still there")
         self.shot("second-start-restored")
 
+    def test_a_second_start_during_start_up_restores_the_window_once_it_is_shown(self):
+        # A first start that has published its window and not shown it yet, as between its initialisation
+        # and its first showing; it shows the window, minimised, only when told to.
+        signal = os.path.join(self.wine.base, "show-first")
+        if os.path.exists(signal):
+            os.remove(signal)
+        first = self.wine.start(harness.QDRIVER, ["starting-first", harness.hexed("Z:" + signal.replace("/", "\\"))],
+                                name="first")
+        self.proc = first
+        out = os.path.join(self.wine.base, "first.out")
+        def read():
+            if not os.path.exists(out):
+                return b""
+            with open(out, "rb") as f:
+                return f.read()
+        deadline = time.time() + 15
+        while time.time() < deadline and b"published" not in read():
+            time.sleep(0.05)
+        server = self.fault_server({})
+        second = self.wine.start(harness.EXE, name="second")
+        self.addCleanup(harness.stop_process, second)
+        time.sleep(1.5)
+        self.assertIsNone(second.poll(), "the second start waits for the window to be shown")
+        open(signal, "w").close()
+        deadline = time.time() + 15
+        while time.time() < deadline and (second.poll() is None or b"restored" not in read()):
+            time.sleep(0.05)
+        self.assertEqual(second.poll(), 0)
+        self.assertIn(b"restored 1", read(), "the window came forward, restored")
+        self.assertEqual(server.requests, [])
+
     def test_without_a_window_to_show_the_second_start_still_ends(self):
         # A first start that holds the session's mutex but shows no window (starting, or gone astray).
         holder = self.wine.start(harness.QDRIVER, ["mutex", "Local\\QelmoraSetup", "60000"], name="mutex")

@@ -88,6 +88,21 @@ class Shortcuts(InstallerCase):
         self.assertGreater(os.stat(link).st_mtime_ns, first)
         self.assertEqual(self.script(), self.file_line("a.dll") + self.expected_tail())
 
+    def test_a_link_that_cannot_be_saved_gets_no_line(self):
+        # A folder where a link's file would go: the save fails, and the script must not name a link the
+        # install did not make. The group is there, so its removal line stays.
+        blockers = [self.wine.host_path(self.links()["desktop"]), self.wine.host_path(self.links()["uninstall"])]
+        for blocker in blockers:
+            if os.path.isfile(blocker):
+                os.remove(blocker)   # a link of an earlier test
+            os.makedirs(blocker, exist_ok=True)
+            self.addCleanup(os.rmdir, blocker)
+        self.install({"list.txt": {"body": b"a.dll\r\n"}, "a.dll": {"body": b"A"}})
+        product_line = b'del "' + self.links()["product"].encode("gbk") + b'"\r\n'
+        self.assertEqual(self.script(), self.file_line("a.dll") + product_line +
+                         b'rd /q/s"' + self.group.encode("gbk") + b'"\r\n' + SELF_DELETE)
+        self.read_link(self.links()["product"])
+
     def point_programs_at(self, path):
         key = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders"
         self.wine.run_raw(["wine", "reg", "add", key, "/v", "Programs", "/t", "REG_EXPAND_SZ", "/d", path, "/f"])
