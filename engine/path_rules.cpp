@@ -253,14 +253,25 @@ std::string SameFileKey(const std::string& absolutePath)
     return key;
 }
 
-bool IsAbsoluteFolder(const std::string& folder)
+namespace {
+
+// The rule reads only ASCII characters, which are the same in code page 936 and in UTF-16.
+template <class Text>
+bool IsAbsoluteFolderText(const Text& folder)
 {
-    if (folder.size() >= 3 && folder[1] == ':' && IsSeparator(folder[2])) {
-        const char drive = folder[0];
+    const auto separator = [](auto c) { return c == '\\' || c == '/'; };
+    if (folder.size() >= 3 && folder[1] == ':' && separator(folder[2])) {
+        const auto drive = folder[0];
         return (drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z');
     }
-    return folder.size() > 2 && IsSeparator(folder[0]) && IsSeparator(folder[1]) && !IsSeparator(folder[2]);
+    return folder.size() > 2 && separator(folder[0]) && separator(folder[1]) && !separator(folder[2]);
 }
+
+}  // namespace
+
+bool IsAbsoluteFolder(const std::string& folder) { return IsAbsoluteFolderText(folder); }
+
+bool IsAbsoluteFolder(const std::u16string& folder) { return IsAbsoluteFolderText(folder); }
 
 std::string NormalizeInstallDir(const std::string& folder, const std::string& fallback)
 {

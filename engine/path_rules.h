@@ -69,6 +69,7 @@ std::string SameFileKey(const std::string& absolutePath);
 
 // True for "X:\..." / "X:/..." and for UNC paths "\\server\share...".
 bool IsAbsoluteFolder(const std::string& folder);
+bool IsAbsoluteFolder(const std::u16string& folder);   // a folder the system gave, in UTF-16
 
 // The install folder to use: the typed one with a final separator, or the fallback when it is
 // empty or not absolute.

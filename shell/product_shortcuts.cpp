@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/update_dlg.h"
+#include "engine/path_rules.h"
 #include "platform/handles.h"
 #include "platform/wide_names.h"
 #include "shell/shortcuts.h"
@@ -25,14 +26,6 @@ constexpr LONG kEventCreate = SHCNE_CREATE | SHCNE_INTERRUPT;    // 0x80000002
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
-// "X:\..." or "\\server\...": a folder that does not depend on the current drive or folder.
-bool IsAbsoluteFolder(const std::wstring& folder)
-{
-    if (folder.size() >= 3 && folder[1] == L':' && IsSeparator(folder[2]))
-        return (folder[0] >= L'A' && folder[0] <= L'Z') || (folder[0] >= L'a' && folder[0] <= L'z');
-    return folder.size() > 2 && IsSeparator(folder[0]) && IsSeparator(folder[1]) && !IsSeparator(folder[2]);
-}
-
 // A link path must fit MAX_PATH with its terminator.
 bool LinkFits(const std::wstring& folder, const std::wstring& linkName)
 {
@@ -43,7 +36,7 @@ bool LinkFits(const std::wstring& folder, const std::wstring& linkName)
 std::wstring SpecialFolder(int csidl)
 {
     std::wstring path;
-    if (!GetSpecialFolderPath(csidl, path) || !IsAbsoluteFolder(path))
+    if (!GetSpecialFolderPath(csidl, path) || !IsAbsoluteFolder(std::u16string(path.begin(), path.end())))
         return std::wstring();
     return path;
 }

@@ -199,3 +199,13 @@ TEST(FolderLevels, EveryLevelAtEitherSeparatorOutermostFirst)
     EXPECT_EQ(FolderLevels("C:\\" + kTrail5C + "\\f.txt"), (Levels{"C:\\" + kTrail5C}));
     EXPECT_EQ(FolderLevels(""), Levels{});
 }
+
+TEST(SpecialFolder, AFolderTheSystemGivesInUtf16IsAbsoluteByTheSameRule)
+{
+    EXPECT_TRUE(IsAbsoluteFolder(u"C:\\用户\\桌面"));
+    EXPECT_TRUE(IsAbsoluteFolder(u"\\\\server\\共享"));
+    EXPECT_FALSE(IsAbsoluteFolder(u"桌面"));
+    EXPECT_FALSE(IsAbsoluteFolder(u"Q:"));
+    EXPECT_FALSE(IsAbsoluteFolder(u"\\\\\\x"));
+    EXPECT_FALSE(IsAbsoluteFolder(u"\uFF23:\\x"));   // a full-width letter is no drive
+}
