@@ -63,6 +63,7 @@ class CodePageTests:
             time.sleep(0.8)
             self.assertEqual(self.wine.driver("chooser-paste", hexed(folder))[0], 0)
             self.assertEqual(unhexed(self.wine.driver("chooserw")[1].split()[2]), folder, "kept as pasted")
+            self.shot(self.module + "-chooser")
         self.wine.driver("click", 1001)
         self.assertTrue(self.wait_visible(1003), "the install ended")
         self.wine.driver("click", 1003)
@@ -176,6 +177,9 @@ class CodePageTests:
             rc, answer = self.wine.driver("wait-msgboxw", 10000)
             self.assertEqual(rc, 0, "a message box says why")
             self.assertEqual(unhexed(answer.split()[1]), text, "the GB2312 text, read back in UTF-16")
+            # X11 shows a message box black under Xvfb: Windows' own view of the screen instead.
+            box = [int(v) for v in self.wine.driver("wait-msgbox", 5000)[1].split()[2:6]]
+            self.wine.gdi_screenshot("%s-refusal-%d" % (self.module, click), box)
             self.wine.driver("msgbox-ok")
             time.sleep(0.5)
             self.assertEqual(unhexed(self.wine.driver("chooserw")[1].split()[2]), folder, "the text stays")
