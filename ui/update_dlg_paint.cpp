@@ -81,6 +81,6 @@ void CUpdateDlg::ShowUnsuccessfulEnd()
 
 LRESULT CUpdateDlg::OnNcHitTest(POINT screenPoint)
 {
-    const LRESULT hit = ::DefWindowProcA(m_hWnd, WM_NCHITTEST, 0, MAKELPARAM(screenPoint.x, screenPoint.y));
+    const LRESULT hit = ::DefWindowProcW(m_hWnd, WM_NCHITTEST, 0, MAKELPARAM(screenPoint.x, screenPoint.y));
     return hit == HTCLIENT ? HTCAPTION : hit;
 }
