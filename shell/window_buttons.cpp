@@ -3,33 +3,43 @@
 
 #include <shellapi.h>
 
-#include "qelmora_config.h"
 #include "platform/wide_names.h"
+#include "qelmora_config.h"
 #include "shell/report_address.h"
 
 namespace {
 
-// Opens an address in the user's default browser; the outcome is not examined.
+// Opens an address (code page 936, as the build and the report give it) in the user's default browser; the
+// outcome is not examined.
 void OpenInBrowser(const std::string& address)
 {
-    SHELLEXECUTEINFOA info = {};
+    const std::wstring wide = WideFrom936(address);
+    SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS;
-    info.lpVerb = "open";
-    info.lpFile = address.c_str();
-    ::ShellExecuteExA(&info);
+    info.lpVerb = L"open";
+    info.lpFile = wide.c_str();
+    ::ShellExecuteExW(&info);
     if (info.hProcess)
         ::CloseHandle(info.hProcess);   // the handle is not used; it is not leaked either
+}
+
+// The computer's name in code page 936, as the report carries it; empty for a name that has no form there.
+std::string ComputerName936()
+{
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    std::string text;
+    if (!::GetComputerNameW(name, &size) || !Cp936FromWide(std::wstring(name, size), text))
+        text.clear();
+    return text;
 }
 
 }  // namespace
 
 void CUpdateDlg::SendInstallReport()
 {
-    char name[MAX_PATH] = {};
-    DWORD size = sizeof name;
-    ::GetComputerNameA(name, &size);
-    OpenInBrowser(InstallReportAddress(QELMORA_REPORT_URL, name, kReportTypeInstalled));
+    OpenInBrowser(InstallReportAddress(QELMORA_REPORT_URL, ComputerName936(), kReportTypeInstalled));
     CDialog::OnOK();
 }
 
