@@ -7,6 +7,8 @@ it asserts nothing.
   one download at a time (N=1) and with the read-ahead (N=8), against a plain WinINet loop and curl;
 - far server (every answer 30 ms late): 600 and 2,000 files of 16 KiB, through the engine at N=1 and
   N=8, against curl one at a time and curl with 8 parallel transfers;
+- a breaking link: one file of 64 MiB from a server that serves ranges and ETags, through a link that
+  breaks every answer after 8 MiB, against the same file on a link that does not break (N=8);
 - the real exe driven through its window (click install, wait for the finish button): a list of
   100,000 lines that are not fetched, the far 600-file product and the loopback 2,000-file product;
 - start-up: the real exe from its start to its shown window (visible, and initialised and painted: its
@@ -19,7 +21,6 @@ loopback products signed with that build's test key: its engine, which checks th
 file's SHA-256, against the unsigned engine, in turn, the best of five runs each (single runs on a busy
 machine vary by a factor of two or more).
 """
-import hashlib
 import argparse
 import hashlib
 import os
@@ -214,6 +215,29 @@ def far(wine, count, delay):
         server.close()
 
 
+def breaking_link(wine, size_mib, piece_mib):
+    data = os.urandom(size_mib * 1024 * 1024)
+    routes = fault_routes({"big.bin": data})
+    big = routes["/%s/big.bin" % FOLDER]
+    big.update(etag='"bench-1"', ranges="yes")
+    print("%d MiB through a link that breaks every %d MiB (N=8)" % (size_mib, piece_mib))
+    figures = {}
+    for label, piece in (("whole link", None), ("breaking link", piece_mib * 1024 * 1024)):
+        if piece:
+            big["break_after"] = piece
+        server = harness.FaultServer(routes=routes)
+        try:
+            t, result, peak = run_engine(wine, server.port, 8)
+            calls = [r for r in server.requests if r["path"].endswith("big.bin")]
+            sent = sum(r["sent"] for r in calls)
+        finally:
+            server.close()
+        figures[label] = t
+        print("  %-14s %7.2f s  result %s  %d calls  %.1f MiB sent  peak working set %s KiB" %
+              (label, t, result, len(calls), sent / 2**20, peak))
+    print("  breaking / whole = %.2f" % (figures["breaking link"] / figures["whole link"]))
+
+
 def window(wine, root, delay):
     print("the real exe through its window (N=8 as built)")
     lines = ("\r\n".join("folder%06d" % i for i in range(100_000)) + "\r\n").encode()
@@ -282,7 +306,7 @@ def main():
     parser.add_argument("--small-count", type=int, default=2000)
     parser.add_argument("--big-mib", type=int, default=512)
     parser.add_argument("--delay-ms", type=int, default=30)
-    parser.add_argument("--only", choices=("loopback", "far", "window", "signed", "start"))
+    parser.add_argument("--only", choices=("loopback", "far", "breaking", "window", "signed", "start"))
     parser.add_argument("--start-reference", metavar="EXE", help="time this installer's start-up too")
     parser.add_argument("--start-runs", type=int, default=15)
     parser.add_argument("--signed", metavar="BUILD_DIR", help="also time the engine of this key-built build")
@@ -298,6 +322,8 @@ def main():
         if args.only in (None, "far"):
             far(wine, 600, args.delay_ms / 1000)
             far(wine, 2000, args.delay_ms / 1000)
+        if args.only in (None, "breaking"):
+            breaking_link(wine, 64, 8)
         if args.only in (None, "window", "start"):
             wine.start_display()
         if args.only in (None, "start"):

@@ -29,25 +29,26 @@ CDownloadQueue::~CDownloadQueue()
         CSingleLock lock(m_cs);
         m_bClosing = true;
     }
+    m_cancelled = true;
     m_changed.WakeAll();
     for (const unique_kernel_handle& fetcher : m_fetchers)
         ::WaitForSingleObject(fetcher.get(), INFINITE);
     for (const Job& job : m_jobs)
-        if (job.state == State::Done && job.result == Result::Ok)
+        if (job.state == State::Done && job.fetched.result == Result::Ok)
             m_discard(job.requestPath);
 }
 
-bool CDownloadQueue::Add(const std::string& requestPath, const std::string& fileKey, size_t entry)
+void CDownloadQueue::Add(const std::string& requestPath, const std::string& fileKey, size_t entry)
 {
     {
         CSingleLock lock(m_cs);
-        for (const Job& job : m_jobs)
-            if (job.fileKey == fileKey)
-                return false;
-        m_jobs.push_back(Job{requestPath, fileKey, entry});
+        Job job;
+        job.requestPath = requestPath;
+        job.fileKey = fileKey;
+        job.entry = entry;
+        m_jobs.push_back(job);
     }
     m_changed.WakeAll();
-    return true;
 }
 
 int CDownloadQueue::Outstanding()
@@ -56,20 +57,25 @@ int CDownloadQueue::Outstanding()
     return static_cast<int>(m_jobs.size());
 }
 
-CDownloadQueue::Result CDownloadQueue::TakeNext(DWORD* sendError)
+CDownloadQueue::Fetched CDownloadQueue::TakeNext(size_t entry)
 {
     CSingleLock lock(m_cs);
-    if (m_jobs.empty())
-        return Result::Abandoned;
+    if (!m_placingKey.empty()) {
+        m_placingKey.clear();   // the walk placed the last one: a later download of that file may start
+        m_changed.WakeAll();
+    }
+    if (m_jobs.empty() || m_jobs.front().entry != entry)
+        return Fetched{Result::Failed, 0};
     while (m_jobs.front().state != State::Done) {
-        if (m_host.QuitRequest() == 2)
-            return Result::Abandoned;
+        // One in flight sees the stop itself and ends soon; one not yet started never will.
+        if (m_host.QuitRequest() == 2 && m_jobs.front().state == State::Waiting)
+            return Fetched{Result::Abandoned, 0};
         m_changed.Wait(m_cs, kPollMs);
     }
     const Job job = m_jobs.front();
     m_jobs.pop_front();
-    *sendError = job.sendError;
-    return job.result;
+    m_placingKey = job.fileKey;
+    return job.fetched;
 }
 
 unsigned __stdcall CDownloadQueue::FetcherMain(void* self)
@@ -82,11 +88,18 @@ unsigned __stdcall CDownloadQueue::FetcherMain(void* self)
     return 0;
 }
 
-CDownloadQueue::Job* CDownloadQueue::NextWaitingJob()
+CDownloadQueue::Job* CDownloadQueue::NextStartableJob()
 {
-    for (Job& job : m_jobs)
-        if (job.state == State::Waiting)
-            return &job;
+    for (auto job = m_jobs.begin(); job != m_jobs.end(); ++job) {
+        if (job->state != State::Waiting)
+            continue;
+        // A download of a file that an earlier one still writes, or that the walk is placing, waits.
+        bool fileBusy = job->fileKey == m_placingKey;
+        for (auto earlier = m_jobs.begin(); earlier != job && !fileBusy; ++earlier)
+            fileBusy = earlier->fileKey == job->fileKey;
+        if (!fileBusy)
+            return &*job;
+    }
     return nullptr;
 }
 
@@ -98,24 +111,22 @@ void CDownloadQueue::RunFetcher()
         Job* job = nullptr;
         // Paused: downloads in flight go on, no new one starts. Stopped or closing: none starts.
         while (!m_bClosing && m_host.QuitRequest() != 2 &&
-               (m_host.QuitRequest() == 1 || (job = NextWaitingJob()) == nullptr))
+               (m_host.QuitRequest() == 1 || (job = NextStartableJob()) == nullptr))
             m_changed.Wait(m_cs, kPollMs);
         if (m_bClosing || m_host.QuitRequest() == 2)
             return;
         job->state = State::Running;
         const std::string requestPath = job->requestPath;   // the deque may grow meanwhile; the job stays
         const size_t entry = job->entry;
-        DWORD sendError = 0;
         m_cs.Unlock();
-        Result result = Result::Failed;
+        Fetched fetched;
         try {
-            result = m_fetch(requestPath, entry, buffer, &sendError);
+            fetched = m_fetch(requestPath, entry, buffer, m_cancelled);
         } catch (...) {
-            result = Result::Failed;
+            fetched = Fetched{Result::Failed, 0};
         }
         m_cs.Lock();
-        job->result = result;
-        job->sendError = sendError;
+        job->fetched = fetched;
         job->state = State::Done;
         m_changed.WakeAll();
     }

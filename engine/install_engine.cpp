@@ -5,7 +5,9 @@
 #include <climits>
 #include <functional>
 #include <memory>
+#include <random>
 
+#include "engine/call_budget.h"
 #include "engine/create_folder_path.h"
 #include "engine/http_values.h"
 #include "engine/line_kinds.h"
@@ -25,8 +27,9 @@ constexpr size_t kMinFetcherBuffer = 64 * 1024;
 constexpr DWORD kManifestReadBytes = 4096;
 // No publisher's list comes near this; a larger answer is not a manifest and must not exhaust memory.
 constexpr long long kMaxManifestBytes = 64LL * 1024 * 1024;
-constexpr int kCallsPerFile = 5;
 constexpr DWORD kQuitPollMs = 100;
+// How often a wait between two calls for a file looks at the pause and stop request.
+constexpr DWORD kWaitPollMs = 50;
 // A fresh file is often opened for a moment by a virus scanner; the move is tried again meanwhile.
 constexpr int kPlaceAttempts = 5;
 constexpr DWORD kPlaceRetryMs = 200;
@@ -77,6 +80,13 @@ bool IsTransientLock(DWORD error)
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
 }
 
+// Spreads the waits between calls, so that files that failed together do not call again together.
+unsigned Jitter()
+{
+    thread_local std::minstd_rand generator(::GetTickCount() ^ (::GetCurrentThreadId() << 16));
+    return static_cast<unsigned>(generator() % 1000);
+}
+
 }  // namespace
 
 std::wstring InternetErrorText(DWORD code)
@@ -115,21 +125,33 @@ HINTERNET CInstallEngine::OpenRequest(const std::string& object) const
     return request;
 }
 
-CInstallEngine::Fetch CInstallEngine::SendRequest(HINTERNET request, DWORD* error) const
+bool CInstallEngine::SendOnly(HINTERNET request, const std::string& headers, DWORD* error, bool* timedOut) const
 {
     *error = ERROR_SUCCESS;
+    *timedOut = false;
     if (request == nullptr) {
         *error = ::GetLastError();
-        return Fetch::SendFailed;
+        return false;
     }
     const DWORD started = ::GetTickCount();
-    if (!::HttpSendRequestA(request, nullptr, 0, nullptr, 0)) {
+    if (!::HttpSendRequestA(request, headers.empty() ? nullptr : headers.c_str(), static_cast<DWORD>(headers.size()),
+                            nullptr, 0)) {
         *error = ::GetLastError();
-        // Wine reports a send that ran into its time-out as an aborted connection; it is a time-out.
-        if (::GetTickCount() - started >= m_settings.dwIoTimeoutMs)
+        // Only the time taken tells a server that let the whole time-out pass: Wine reports such a
+        // send as an aborted connection, and Windows reports a slow connect as a time-out as well.
+        *timedOut = ::GetTickCount() - started >= m_settings.dwIoTimeoutMs;
+        if (*timedOut)
             *error = ERROR_INTERNET_TIMEOUT;
-        return Fetch::SendFailed;
+        return false;
     }
+    return true;
+}
+
+CInstallEngine::Fetch CInstallEngine::SendRequest(HINTERNET request, DWORD* error) const
+{
+    bool timedOut = false;
+    if (!SendOnly(request, std::string(), error, &timedOut))
+        return Fetch::SendFailed;
     std::string status;
     // "0" is what comes back when the server closed without answering; only 2xx is a body to keep.
     if (!QueryText(request, HTTP_QUERY_STATUS_CODE, status) || !IsSuccessStatus(status.c_str()))
@@ -250,8 +272,8 @@ int CInstallEngine::InstallListEntries()
                                   kChunkBytes, kReadAheadBufferBudget / static_cast<size_t>(m_settings.nParallel)));
         readAhead = std::make_unique<CDownloadQueue>(
             m_host, m_settings.nParallel, buffer,
-            [this](const std::string& path, size_t entry, std::vector<char>& bytes, DWORD* error) {
-                return FetchToTemp(path, entry, bytes, error);
+            [this](const std::string& path, size_t entry, std::vector<char>& bytes, const std::atomic<bool>& cancelled) {
+                return FetchFile(path, entry, bytes, cancelled);
             },
             [this](const std::string& path) { m_script.DiscardDownload(TempPathFor(m_strInstallDir + RelativePathOf(path))); });
         if (!readAhead->HasFetchers())
@@ -280,6 +302,8 @@ int CInstallEngine::InstallListEntries()
             switch (FetchListedFile(static_cast<size_t>(i), ahead[i] ? readAhead.get() : nullptr)) {
             case FileEnd::Placed:
                 break;
+            case FileEnd::Stopped:
+                return 0;
             case FileEnd::Failed:
                 ++m_outcome.failedFiles;
                 break;
@@ -317,55 +341,42 @@ void CInstallEngine::AddReadAhead(CDownloadQueue& queue, const std::vector<int>&
     while (nextFile < fileLines.size() && queue.Outstanding() < m_settings.nParallel) {
         const int line = fileLines[nextFile++];
         const std::string path = m_strPrefix + m_listEntries[line].strText;
-        if (IsPlaceable(path))
-            ahead[line] = queue.Add(path, SameFileKey(m_strInstallDir + RelativePathOf(path)), static_cast<size_t>(line));
+        if (IsPlaceable(path)) {
+            queue.Add(path, SameFileKey(m_strInstallDir + RelativePathOf(path)), static_cast<size_t>(line));
+            ahead[line] = 1;
+        }
     }
 }
 
 CInstallEngine::FileEnd CInstallEngine::FetchListedFile(size_t entry, CDownloadQueue* readAhead)
 {
     const std::string path = m_strPrefix + m_listEntries[entry].strText;
-    int calls = 0;
-    int sendFailures = 0;
-    for (; calls < kCallsPerFile && m_host.QuitRequest() != 2; ++calls) {
-        DWORD sendError = 0;
-        // The first call is the read-ahead's when there is one; a failed read-ahead is called again here.
-        const Call call = calls == 0 && readAhead ? PlaceFetched(readAhead->TakeNext(&sendError), path)
-                                                  : DownloadFile(path, entry, &sendError);
-        switch (call) {
-        case Call::Placed:
-            return FileEnd::Placed;
-        case Call::Lasting:
-            return FileEnd::Failed;
-        case Call::Failed:
-            break;
-        case Call::SendFailed:
-            ++sendFailures;
-            ReportSendErrorOnce(sendError);
-            // A server that let the whole time-out pass without answering would cost that time again
-            // on every call.
-            if (sendError == ERROR_INTERNET_TIMEOUT)
-                return FileEnd::ServerLost;
-            break;
-        }
-    }
-    return calls > 0 && sendFailures == calls ? FileEnd::ServerLost : FileEnd::Failed;
-}
-
-CInstallEngine::Call CInstallEngine::PlaceFetched(CDownloadQueue::Result fetched, const std::string& path)
-{
-    switch (fetched) {
-    case CDownloadQueue::Result::Ok: {
-        const std::string local = m_strInstallDir + RelativePathOf(path);
-        return PlaceFile(TempPathFor(local), local);
-    }
-    case CDownloadQueue::Result::SendFailed:
-        return Call::SendFailed;
+    if (!IsPlaceable(path))
+        return FileEnd::Failed;   // refused without a request: it would land outside the folder or be misread
+    if (m_buffer.size() < kChunkBytes)
+        m_buffer.resize(kChunkBytes);
+    const CDownloadQueue::Fetched fetched =
+        readAhead ? readAhead->TakeNext(entry) : FetchFile(path, entry, m_buffer, m_bNeverCancelled);
+    const std::string local = m_strInstallDir + RelativePathOf(path);
+    switch (fetched.result) {
+    case CDownloadQueue::Result::Ok:
+        return PlaceFile(TempPathFor(local), local) == Call::Placed ? FileEnd::Placed : FileEnd::Failed;
     case CDownloadQueue::Result::Failed:
+        // A failed send is told only now that no call is left to mend it.
+        if (fetched.sendError != ERROR_SUCCESS)
+            ReportSendErrorOnce(fetched.sendError);
+        return FileEnd::Failed;
+    case CDownloadQueue::Result::ServerLost:
+        ReportSendErrorOnce(fetched.sendError);
+        return FileEnd::ServerLost;
     case CDownloadQueue::Result::Abandoned:
+        // A stop ended the file's calls: the host, which knows the user has asked to leave, decides
+        // whether a failing send is still worth a word.
+        if (fetched.sendError != ERROR_SUCCESS)
+            ReportSendErrorOnce(fetched.sendError);
         break;
     }
-    return Call::Failed;
+    return FileEnd::Stopped;
 }
 
 void CInstallEngine::ReportSendErrorOnce(DWORD error)
@@ -393,62 +404,175 @@ bool CInstallEngine::IsPlaceable(const std::string& requestPath) const
     return CheckLocalPath(m_strInstallDir, RelativePathOf(requestPath)) == PathVerdict::Ok;
 }
 
-CInstallEngine::Call CInstallEngine::DownloadFile(const std::string& strPath, size_t entry, DWORD* sendError)
-{
-    *sendError = ERROR_SUCCESS;
-    if (!IsPlaceable(strPath))
-        return Call::Lasting;   // refused without a request: it would land outside the folder or be misread
-    if (m_buffer.size() < kChunkBytes)
-        m_buffer.resize(kChunkBytes);
-    return PlaceFetched(FetchToTemp(strPath, entry, m_buffer, sendError), strPath);
-}
+// One file's download across its calls: the temporary file and what a next call can build on.
+struct CInstallEngine::Download {
+    size_t entry = 0;
+    std::string local;
+    std::string temp;
+    unique_file file;                          // open while the temporary file holds kept bytes
+    long long kept = 0;                        // bytes in the temporary file, all of one version
+    long long length = -1;                     // that version's length as its first answer gave it
+    std::string validator;                     // that answer's ETag or Last-Modified, for If-Range
+    std::unique_ptr<CDownloadDigest> digest;   // the hash of the kept bytes, carried over to the rest
 
-CDownloadQueue::Result CInstallEngine::FetchToTemp(const std::string& requestPath, size_t entry,
-                                                   std::vector<char>& buffer, DWORD* sendError)
-{
-    *sendError = ERROR_SUCCESS;
-    const std::string local = m_strInstallDir + RelativePathOf(requestPath);
-    const std::string temp = TempPathFor(local);
+    // Only bytes of a version the server can name again, of a known length, are worth a range request.
+    bool Resumable() const { return kept > 0 && length > kept && !validator.empty(); }
+};
 
+CDownloadQueue::Fetched CInstallEngine::FetchFile(const std::string& requestPath, size_t entry,
+                                                  std::vector<char>& buffer, const std::atomic<bool>& cancelled)
+{
+    Download download;
+    download.entry = entry;
+    download.local = m_strInstallDir + RelativePathOf(requestPath);
+    download.temp = TempPathFor(download.local);
     const bool underPrefix = requestPath.compare(0, m_strPrefix.size(), m_strPrefix) == 0;
     const std::string object = underPrefix ? RequestObject(m_strPrefix, requestPath.substr(m_strPrefix.size()))
                                            : RequestObject(std::string(), requestPath);
-    unique_hinternet request(OpenRequest(object));
-    const Fetch sent = SendRequest(request.get(), sendError);
-    if (sent != Fetch::Ok) {
-        // A temporary file left by an earlier run that was killed mid-download goes all the same (a
-        // download that starts writes over it).
-        m_script.DiscardDownload(temp);
-        return sent == Fetch::SendFailed ? CDownloadQueue::Result::SendFailed : CDownloadQueue::Result::Failed;
-    }
 
-    CreateFolderPath(local.c_str());
-    unique_file file = m_script.BeginDownload(temp);
-    if (!file)
-        return CDownloadQueue::Result::Failed;
-    const int streamed = StreamToTemp(request.get(), file.get(), entry, buffer);
-    file.reset();
-    request.reset();
-    if (!streamed) {
-        m_script.DiscardDownload(temp);
-        return CDownloadQueue::Result::Failed;
+    CallBudget budget;
+    int sendFailures = 0;
+    CDownloadQueue::Fetched fetched{CDownloadQueue::Result::Failed, ERROR_SUCCESS};
+    for (;;) {
+        if (!WaitBeforeCall(budget.PauseBeforeNextMs(Jitter()), cancelled)) {
+            fetched.result = CDownloadQueue::Result::Abandoned;
+            break;
+        }
+        DWORD sendError = ERROR_SUCCESS;
+        bool timedOut = false;
+        const CallEnd end = CallOnce(object, download, buffer, cancelled, &sendError, &timedOut);
+        if (end == CallEnd::Whole)
+            return CDownloadQueue::Fetched{CDownloadQueue::Result::Ok, ERROR_SUCCESS};
+        if (end == CallEnd::Cancelled) {
+            fetched.result = CDownloadQueue::Result::Abandoned;
+            break;
+        }
+        budget.Record(download.kept);
+        if (end == CallEnd::SendFailed) {
+            ++sendFailures;
+            fetched.sendError = sendError;
+            // A server that let the whole time-out pass would cost that time again on every call.
+            if (timedOut) {
+                fetched.result = CDownloadQueue::Result::ServerLost;
+                break;
+            }
+        }
+        if (!budget.MayCallAgain()) {
+            if (sendFailures == budget.Calls())
+                fetched.result = CDownloadQueue::Result::ServerLost;
+            break;
+        }
     }
-    return CDownloadQueue::Result::Ok;
+    // Also a temporary file left by an earlier run that was killed mid-download goes.
+    download.file.reset();
+    m_script.DiscardDownload(download.temp);
+    return fetched;
 }
 
-int CInstallEngine::StreamToTemp(HINTERNET request, HANDLE file, size_t entry, std::vector<char>& buffer)
+CInstallEngine::CallEnd CInstallEngine::CallOnce(const std::string& object, Download& download,
+                                                 std::vector<char>& buffer, const std::atomic<bool>& cancelled,
+                                                 DWORD* sendError, bool* timedOut)
 {
-    CDownloadDigest digest(m_verifier, entry);
-    const bool whole = ReadBody(request, LLONG_MAX, buffer, [&](const char* bytes, DWORD size) {
-        if (m_host.QuitRequest() == 2)
-            return false;   // abandoned: a stopped install places nothing more
-        DWORD written = 0;
-        if (!::WriteFile(file, bytes, size, &written, nullptr) || written != size)
+    unique_hinternet request(OpenRequest(object));
+    const bool resuming = download.Resumable();
+    const std::string headers = resuming ? RangeRequestHeaders(download.kept, download.validator) : std::string();
+    if (!SendOnly(request.get(), headers, sendError, timedOut))
+        return CallEnd::SendFailed;
+    std::string status;
+    std::string range;
+    QueryText(request.get(), HTTP_QUERY_STATUS_CODE, status);
+    RangeAnswer answer = RangeAnswer::Unusable;
+    if (resuming) {
+        QueryText(request.get(), HTTP_QUERY_CONTENT_RANGE, range);
+        answer = JudgeRangeAnswer(status.c_str(), range.c_str(), download.kept, download.length);
+    } else if (IsSuccessStatus(status.c_str()) && status != "206") {
+        answer = RangeAnswer::Restart;
+    }
+    if (answer == RangeAnswer::Unusable) {
+        ForgetKept(download);
+        return CallEnd::Broken;
+    }
+    if (answer == RangeAnswer::Restart && !StartOver(request.get(), download))
+        return CallEnd::Broken;
+
+    bool stopped = false;
+    bool writeFailed = false;
+    const bool whole = ReadBody(request.get(), LLONG_MAX, buffer, [&](const char* bytes, DWORD size) {
+        // Looked at between reads, so that a stop or the end of the run ends a long body soon.
+        if (IsCancelled(cancelled)) {
+            stopped = true;
             return false;
-        digest.Feed(bytes, size);
+        }
+        DWORD written = 0;
+        if (!::WriteFile(download.file.get(), bytes, size, &written, nullptr) || written != size) {
+            writeFailed = true;
+            return false;
+        }
+        download.kept += size;
+        download.digest->Feed(bytes, size);
         return true;
     });
-    return whole && digest.Matches();
+    request.reset();
+    if (stopped)
+        return CallEnd::Cancelled;
+    if (whole && !writeFailed && (download.length < 0 || download.kept == download.length)) {
+        download.file.reset();
+        if (download.digest->Matches())
+            return CallEnd::Whole;
+        ForgetKept(download);   // not the publisher's bytes: nothing of them is built on
+        return CallEnd::Broken;
+    }
+    if (writeFailed || !download.Resumable())
+        ForgetKept(download);
+    return CallEnd::Broken;
+}
+
+bool CInstallEngine::StartOver(HINTERNET request, Download& download)
+{
+    long long length = -1;
+    AnnouncedLength(request, length);   // a negative one fails the body's read
+    std::string etag;
+    std::string lastModified;
+    QueryText(request, HTTP_QUERY_ETAG, etag);
+    QueryText(request, HTTP_QUERY_LAST_MODIFIED, lastModified);
+
+    download.file.reset();
+    download.kept = 0;
+    download.length = length;
+    download.validator = IfRangeValidator(etag, lastModified);
+    download.digest = std::make_unique<CDownloadDigest>(m_verifier, download.entry);
+    CreateFolderPath(download.local.c_str());
+    download.file = m_script.BeginDownload(download.temp);   // created anew, or emptied
+    return static_cast<bool>(download.file);
+}
+
+void CInstallEngine::ForgetKept(Download& download)
+{
+    download.file.reset();
+    m_script.DiscardDownload(download.temp);
+    download.kept = 0;
+    download.length = -1;
+    download.validator.clear();
+}
+
+bool CInstallEngine::WaitBeforeCall(unsigned ms, const std::atomic<bool>& cancelled) const
+{
+    const DWORD started = ::GetTickCount();
+    bool paused = false;
+    for (;;) {
+        if (IsCancelled(cancelled))
+            return false;
+        if (m_host.QuitRequest() == 1) {
+            paused = true;   // no call starts while paused; once it ends, the call goes at once
+        } else {
+            const DWORD waited = ::GetTickCount() - started;
+            if (paused || waited >= ms)
+                return true;
+            ::Sleep(std::min<DWORD>(kWaitPollMs, ms - waited));
+            continue;
+        }
+        ::Sleep(kWaitPollMs);
+    }
 }
 
 CInstallEngine::Call CInstallEngine::PlaceFile(const std::string& temp, const std::string& target)

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -55,29 +56,29 @@ public:
     // How the last InstallFromList ended, for the window's unsuccessful look.
     const InstallOutcome& Outcome() const { return m_outcome; }
 
-    // What one call for a file came to.
+    // What placing a fetched file came to.
     enum class Call {
         Placed,       // the file is in place and its script line written
-        Failed,       // an error status, a short body, a failed write: calling again may help
+        Failed,       // a lock that outlasted the retries, or the script was sealed
         Lasting,      // refused, or its target cannot be replaced (a folder, read-only): it will not help
-        SendFailed,   // the request could not be sent: no connection, refused, timed out
     };
-    // Fetches the file of manifest line `entry` by its request path and places it under the install folder.
-    Call DownloadFile(const std::string& strPath, size_t entry, DWORD* sendError);
 
 private:
     enum class Fetch { Ok, SendFailed, Refused };
-    enum class FileEnd { Placed, Failed, ServerLost };
+    enum class FileEnd { Placed, Failed, ServerLost, Stopped };
+    // How one call for a file ended.
+    enum class CallEnd { Whole, Broken, SendFailed, Cancelled };
+    struct Download;
     int FetchAndWalk();
     void AddReadAhead(CDownloadQueue& queue, const std::vector<int>& fileLines, size_t& nextFile,
                       std::vector<char>& ahead);
     FileEnd FetchListedFile(size_t entry, CDownloadQueue* readAhead);
-    // The file placed from its temporary file, or why the fetch came to nothing.
-    Call PlaceFetched(CDownloadQueue::Result fetched, const std::string& path);
-    bool CreateListedFolder(const std::string& line);
     void ReportSendErrorOnce(DWORD error);
+    bool CreateListedFolder(const std::string& line);
     bool IsPlaceable(const std::string& requestPath) const;
     HINTERNET OpenRequest(const std::string& object) const;
+    // Sends with these extra headers; timedOut tells a send that took the whole time-out.
+    bool SendOnly(HINTERNET request, const std::string& headers, DWORD* error, bool* timedOut) const;
     Fetch SendRequest(HINTERNET request, DWORD* error) const;
     // Reads a whole body in pieces of the buffer's size: false when it fails, is cut short, announces a negative length or
     // passes limit bytes (no partial body is ever taken for a whole one).
@@ -85,11 +86,21 @@ private:
     bool ReadBody(HINTERNET request, long long limit, std::vector<char>& buffer,
                   const std::function<bool(const char*, DWORD)>& feed) const;
     bool ReadManifest(HINTERNET request);
-    // Fetches a file into its temporary file beside the target; thread-safe, so that the read-ahead's
-    // fetchers can run it side by side, each with its own buffer.
-    CDownloadQueue::Result FetchToTemp(const std::string& requestPath, size_t entry, std::vector<char>& buffer,
-                                       DWORD* sendError);
-    int StreamToTemp(HINTERNET request, HANDLE file, size_t entry, std::vector<char>& buffer);
+    // Fetches a file into its temporary file beside the target with every call it gets, resuming a
+    // broken body where the server allows it; thread-safe, so that the read-ahead's fetchers can run it
+    // side by side, each with its own buffer. It ends soon after a stop or cancelled.
+    CDownloadQueue::Fetched FetchFile(const std::string& requestPath, size_t entry, std::vector<char>& buffer,
+                                      const std::atomic<bool>& cancelled);
+    CallEnd CallOnce(const std::string& object, Download& download, std::vector<char>& buffer,
+                     const std::atomic<bool>& cancelled, DWORD* sendError, bool* timedOut);
+    // The body's first byte again, with the answer's length and validator: a new version starts.
+    bool StartOver(HINTERNET request, Download& download);
+    // Drops the kept bytes and their temporary file: the next call asks for the whole file.
+    void ForgetKept(Download& download);
+    // Waits ms before a call; a pause holds it (and ends the wait), false on a stop or cancel.
+    bool WaitBeforeCall(unsigned ms, const std::atomic<bool>& cancelled) const;
+    bool IsCancelled(const std::atomic<bool>& cancelled) const { return cancelled || m_host.QuitRequest() == 2; }
+    // Places the whole file from its temporary file.
     Call PlaceFile(const std::string& temp, const std::string& target);
 
     // The signed file list (engine/install_verify.cpp), with a key built in: list.sha256 and its
@@ -104,6 +115,7 @@ private:
     std::string m_strInstallDir;
     std::string m_strPrefix;          // the manifest's folder on the server
     std::vector<char> m_buffer;
+    const std::atomic<bool> m_bNeverCancelled{false};   // the walk's own downloads end on a stop only
     InstallOutcome m_outcome;
     std::vector<LineKind> m_lineKinds;   // what each manifest line asks for, classified once per run
     int m_nFilesPending = 0;          // file lines of the walk not yet reached

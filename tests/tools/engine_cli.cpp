@@ -1,8 +1,10 @@
 // Runs the install engine without a window, for the Wine tests and the benchmark.
 //
 //   engine_cli URL INSTALL_DIR [--timeout MS] [--stop-after N] [--pause-after N --pause-ms MS]
-//              [--throw-at-step N] [--sealed-before-start 1] [--parallel N]
+//              [--throw-at-step N] [--sealed-before-start 1] [--parallel N] [--pause-file PATH]
 //
+// --pause-file pauses the install for as long as that file exists, so that a test can pause it at a
+// moment it sees on its server.
 // --throw-at-step makes the host throw std::bad_alloc from step N, as an allocation failure anywhere
 // in the walk would; --sealed-before-start ends the script before the run opens it, as the window's
 // thread does for a worker that never got going.
@@ -32,10 +34,15 @@ public:
     int pauseAfter = -1;
     int throwAt = -1;
     DWORD pauseMs = 0;
+    std::string pauseFile;
 
     int QuitRequest() const override
     {
+        if (m_quit.load() == 2)
+            return 2;
         if (m_pauseUntil != 0 && ::GetTickCount() < m_pauseUntil)
+            return 1;
+        if (!pauseFile.empty() && ::GetFileAttributesA(pauseFile.c_str()) != INVALID_FILE_ATTRIBUTES)
             return 1;
         return m_quit.load();
     }
@@ -101,6 +108,8 @@ int main(int argc, char** argv)
             host.throwAt = static_cast<int>(value);
         else if (option == "--parallel")
             parallel = static_cast<int>(value);
+        else if (option == "--pause-file")
+            host.pauseFile = argv[i + 1];
         else if (option == "--sealed-before-start")
             sealedBeforeStart = value != 0;
     }

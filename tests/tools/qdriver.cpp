@@ -23,6 +23,8 @@
 //                                   OWNED 1 when the main window owns it, HEX its text in code page 936
 //   qdriver msgbox-ok               answers that message box with OK
 //   qdriver dialog-click ID         clicks control ID of that second dialog
+//   qdriver dialog-click-watch ID MS  clicks it, then watches MS ms for a message box that comes up after:
+//                                   "msgbox 1 HEX" (its text) or "msgbox 0", also when the program ends meanwhile
 //   qdriver layout WHICH            client size and children's client rectangles of the main window,
 //                                   the chooser or the second dialog: "client W H", "item ID X Y W H"
 //   qdriver capture L T R B FILE    the screen rectangle as Windows sees it, as a 24-bit BMP
@@ -908,6 +910,42 @@ int main(int argc, char** argv)
         } else if (cmd == "dialog-click") {
             HWND other = FindOtherDialog(main);
             rc = other && ::PostMessageA(::GetDlgItem(other, static_cast<int>(arg)), BM_CLICK, 0, 0) ? 0 : 1;
+        } else if (cmd == "dialog-click-watch") {
+            OtherDialogSearch before = {main, 0, nullptr};
+            ::GetWindowThreadProcessId(main, &before.pid);
+            ::EnumWindows(&MatchOtherDialog, reinterpret_cast<LPARAM>(&before));
+            rc = before.found && ::PostMessageA(::GetDlgItem(before.found, static_cast<int>(arg)), BM_CLICK, 0, 0) ? 0 : 1;
+            HWND box = nullptr;
+            struct NewBoxSearch {
+                HWND main, notice;
+                DWORD pid;
+                HWND found;
+            } search = {main, before.found, before.pid, nullptr};
+            if (rc == 0)
+                WaitFor(static_cast<DWORD>(arg2), [&] {
+                    search.found = nullptr;
+                    ::EnumWindows(
+                        [](HWND hwnd, LPARAM lp) -> BOOL {
+                            auto* s = reinterpret_cast<NewBoxSearch*>(lp);
+                            DWORD pid = 0;
+                            ::GetWindowThreadProcessId(hwnd, &pid);
+                            char cls[64] = {};
+                            ::GetClassNameA(hwnd, cls, sizeof cls);
+                            if (hwnd != s->main && hwnd != s->notice && pid == s->pid &&
+                                std::strcmp(cls, "#32770") == 0 && ::IsWindowVisible(hwnd)) {
+                                s->found = hwnd;
+                                return FALSE;
+                            }
+                            return TRUE;
+                        },
+                        reinterpret_cast<LPARAM>(&search));
+                    box = search.found;
+                    return box != nullptr;
+                });
+            std::string text;
+            if (box)
+                ::EnumChildWindows(box, &KeepLongestStatic, reinterpret_cast<LPARAM>(&text));
+            std::printf("msgbox %d %s\n", box ? 1 : 0, Hex(text).c_str());
         } else if (cmd == "wait-dialog") {
             HWND other = nullptr;
             if (WaitFor(static_cast<DWORD>(arg), [&] { other = FindOtherDialog(main); return other != nullptr; })) {

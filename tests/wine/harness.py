@@ -5,6 +5,7 @@ ended, by their id, and only this prefix's wineserver is stopped.
 """
 import http.server
 import os
+import re
 import select
 import shutil
 import signal
@@ -344,6 +345,87 @@ http {
         shutil.rmtree(self.dir, ignore_errors=True)
 
 
+class BreakingRelay:
+    """A link to a server on 127.0.0.1 that breaks as mobile and Wi-Fi links do: each connection is cut
+    after `after` bytes from the server (its headers count too). `passed` counts the bytes it carried
+    to the client. Bounded: at most MAX_CONNECTIONS connections, each idle for at most 30 s.
+    """
+
+    MAX_CONNECTIONS = 10000
+
+    def __init__(self, target_port, after):
+        self.target = target_port
+        self.after = after
+        self.passed = 0
+        self.connections = 0
+        self._lock = threading.Lock()
+        self._stop = threading.Event()
+        self.listener = socket.socket()
+        self.listener.bind(("127.0.0.1", 0))
+        self.listener.listen(64)
+        self.listener.settimeout(0.2)
+        self.port = self.listener.getsockname()[1]
+        self.thread = threading.Thread(target=self._accept, daemon=True)
+        self.thread.start()
+
+    def _accept(self):
+        while not self._stop.is_set() and self.connections < self.MAX_CONNECTIONS:
+            try:
+                client, _ = self.listener.accept()
+            except socket.timeout:
+                continue
+            except OSError:
+                return
+            self.connections += 1
+            threading.Thread(target=self._carry, args=(client,), daemon=True).start()
+
+    @staticmethod
+    def _pump(source, sink):
+        try:
+            while True:
+                data = source.recv(65536)
+                if not data:
+                    break
+                sink.sendall(data)
+        except OSError:
+            pass
+        try:
+            sink.shutdown(socket.SHUT_WR)
+        except OSError:
+            pass
+
+    def _carry(self, client):
+        client.settimeout(30)
+        try:
+            upstream = socket.create_connection(("127.0.0.1", self.target), timeout=30)
+        except OSError:
+            client.close()
+            return
+        threading.Thread(target=self._pump, args=(client, upstream), daemon=True).start()
+        left = self.after
+        try:
+            while left > 0:
+                data = upstream.recv(min(65536, left))
+                if not data:
+                    break
+                client.sendall(data)
+                left -= len(data)
+                with self._lock:
+                    self.passed += len(data)
+        except OSError:
+            pass
+        for sock in (client, upstream):
+            try:
+                sock.close()
+            except OSError:
+                pass
+
+    def close(self):
+        self._stop.set()
+        self.listener.close()
+        self.thread.join(5)
+
+
 class _QueuingHTTPServer(http.server.ThreadingHTTPServer):
     request_queue_size = 64      # several clients connect at once (read-ahead, curl --parallel)
     daemon_threads = True
@@ -357,6 +439,19 @@ class FaultServer:
     "stall" (send half the body, then wait), "slow" (the body in pieces with pauses), "gate" (send half
     the body, the rest once the route's threading.Event "gate" is set), "silent" (accept, read the
     request, never answer), "close" (read the request and close).
+
+    Links that break and files that change, for resumed downloads:
+    - etag / last_modified: the validators the answer carries;
+    - versions: a list of (body, etag) that replaces body and etag, the n-th answer serving the n-th
+      version (the last one from then on): the file changes between answers;
+    - ranges: how "Range: bytes=N-" is answered when its If-Range names the current version: "yes" (206
+      with Content-Range), "wrong-offset" or "wrong-total" (206 with a Content-Range one off), "416"; a
+      route without it ignores Range and answers 200 with the whole body;
+    - break_after: the connection is closed after this many body bytes of every answer;
+    - mode "drop": the connection is reset as soon as the request is read, so that the send fails;
+    - breaks: only the first this many answers break (break_after, "drop"); the later ones are whole.
+    Every request's record gets "sent" (body bytes written before the answer ended or the client went)
+    and "ended" (when).
     """
 
     MAX_REQUESTS = 250000
@@ -367,6 +462,7 @@ class FaultServer:
         self.delay = delay   # seconds every answer waits, as a far server's round trip does
         self.requests = []
         self._stop = threading.Event()
+        self._lock = threading.Lock()
         server = self
 
         class Handler(http.server.BaseHTTPRequestHandler):
@@ -376,18 +472,51 @@ class FaultServer:
                 pass
 
             def do_GET(self):
-                server.requests.append({"line": self.requestline, "path": self.path, "time": time.time(),
-                                        "headers": dict(self.headers.items()),
-                                        "header_names": list(self.headers.keys())})
+                self.record = {"line": self.requestline, "path": self.path, "time": time.time(),
+                               "headers": dict(self.headers.items()), "header_names": list(self.headers.keys()),
+                               "sent": 0, "ended": None}
+                server.requests.append(self.record)
                 if len(server.requests) > server.MAX_REQUESTS:
                     self.close_connection = True
                     return
-                server.answer(self)
+                try:
+                    server.answer(self)
+                except (BrokenPipeError, ConnectionResetError):
+                    self.close_connection = True
+                finally:
+                    self.record["ended"] = time.time()
 
         self.httpd = _QueuingHTTPServer(("127.0.0.1", port), Handler)
         self.port = self.httpd.server_address[1]
         self.thread = threading.Thread(target=self.httpd.serve_forever, kwargs={"poll_interval": 0.1}, daemon=True)
         self.thread.start()
+
+    @staticmethod
+    def _write(h, data):
+        """Writes body bytes, counting them in the request's record."""
+        h.wfile.write(data)
+        h.wfile.flush()
+        h.record["sent"] += len(data)
+
+    @staticmethod
+    def _range_answer(h, route, body, etag, headers):
+        """(status, body) for a request that asks for a range of the current version, or None."""
+        asked = h.headers.get("Range")
+        how = route.get("ranges")
+        if not asked or not how:
+            return None
+        match = re.fullmatch(r"bytes=(\d+)-", asked.strip())
+        if_range = h.headers.get("If-Range")
+        if not match or (if_range is not None and if_range not in (etag, route.get("last_modified"))):
+            return None   # not this version: the whole file
+        start = int(match.group(1))
+        if how == "416" or start >= len(body):
+            headers["Content-Range"] = "bytes */%d" % len(body)
+            return 416, b""
+        first = start + (1 if how == "wrong-offset" else 0)
+        total = len(body) + (1 if how == "wrong-total" else 0)
+        headers["Content-Range"] = "bytes %d-%d/%d" % (first, len(body) - 1, total)
+        return 206, body[start:]
 
     def answer(self, h):
         if self.delay and self._stop.wait(self.delay):
@@ -397,46 +526,70 @@ class FaultServer:
             route = {"status": 404, "body": b"<html>not found</html>"}
         status = route.get("status", 200)
         body = route.get("body", b"")
+        etag = route.get("etag")
+        with self._lock:
+            served = route.get("answers", 0)
+            route["answers"] = served + 1
+        versions = route.get("versions")
+        if versions:
+            body, etag = versions[min(served, len(versions) - 1)]
+        breaking = served < route.get("breaks", served + 1)
         mode = route.get("mode", "normal")
+        if mode == "drop" and not breaking:
+            mode = "normal"
         length = route.get("length", "auto")
+        headers = dict(route.get("headers", {}))
+        if etag:
+            headers["ETag"] = etag
+        if route.get("last_modified"):
+            headers["Last-Modified"] = route["last_modified"]
+        if status == 200:
+            ranged = self._range_answer(h, route, body, etag, headers)
+            if ranged:
+                status, body = ranged
         if mode == "silent":
             self._stop.wait(route.get("seconds", self.MAX_STALL))
             return
         if mode == "close":   # closes without answering
             h.close_connection = True
             return
+        if mode == "drop":
+            h.close_connection = True
+            h.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
+            h.connection.close()
+            return
         h.send_response(status)
         if length == "auto":
             h.send_header("Content-Length", str(len(body)))
         elif length is not None:
             h.send_header("Content-Length", str(length))
-        for key, value in route.get("headers", {}).items():
+        for key, value in headers.items():
             h.send_header(key, value)
         h.end_headers()
+        if "break_after" in route and breaking:
+            body = body[:route["break_after"]]
+            h.close_connection = True
         if mode == "normal":
-            h.wfile.write(body)
+            for i in range(0, len(body), 1 << 20):
+                self._write(h, body[i:i + (1 << 20)])
         elif mode == "reset":
-            h.wfile.write(body[: len(body) // 2])
-            h.wfile.flush()
+            self._write(h, body[: len(body) // 2])
             time.sleep(0.2)
             sock = h.connection
             sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
             sock.close()
         elif mode == "stall":
-            h.wfile.write(body[: len(body) // 2])
-            h.wfile.flush()
+            self._write(h, body[: len(body) // 2])
             self._stop.wait(min(route.get("seconds", self.MAX_STALL), self.MAX_STALL))
         elif mode == "gate":
-            h.wfile.write(body[: len(body) // 2])
-            h.wfile.flush()
+            self._write(h, body[: len(body) // 2])
             route["gate"].wait(self.MAX_STALL)
-            h.wfile.write(body[len(body) // 2:])
+            self._write(h, body[len(body) // 2:])
         elif mode == "slow":
             pieces = route.get("pieces", 4)
             step = max(1, len(body) // pieces)
             for i in range(0, len(body), step):
-                h.wfile.write(body[i:i + step])
-                h.wfile.flush()
+                self._write(h, body[i:i + step])
                 if self._stop.wait(route.get("pause", 0.2)):
                     return
 

@@ -171,6 +171,53 @@ class HonestEnds(InstallerCase):
         self.assertEqual(self.script(), b"".join(self.file_line(n) for n in placed) + SELF_DELETE)
         self.assertFalse(os.path.exists(os.path.join(self.wine.home, "Desktop", "Qelmora.lnk")))
 
+    def test_a_quit_confirmed_while_sends_fail_shows_no_message(self):
+        # The server goes right after the manifest: every call for a.dll fails to send, with waits of
+        # 0.5, 1, 2 and 4 s between them. The user quits meanwhile; what ends the file's calls is the
+        # quit, and the user, who asked to leave, is asked nothing more.
+        server = self.fault_server({"list.txt": {"body": b"a.dll\r\nb.dll\r\n"}})
+        original = server.answer
+
+        def answer(h):
+            original(h)
+            if h.path.endswith("list.txt"):
+                threading.Thread(target=server.close, daemon=True).start()
+        server.answer = answer
+        self.start_installer()
+        self.wine.driver("click", 1001)
+        deadline = time.time() + 20
+        while time.time() < deadline and not server.requests:
+            time.sleep(0.05)
+        time.sleep(1.0)
+        self.real_click(1019)
+        self.assertEqual(self.wine.driver("wait-dialog", 10000)[0], 0, "the notice comes up")
+        rc, text = self.wine.driver("dialog-click-watch", 1019, 3000, timeout=30)
+        self.assertEqual(rc, 0)
+        self.assertEqual(text.split()[:2], ["msgbox", "0"], "no message box after the quit")
+        self.assertTrue(self.wait_exit(10))
+        self.assertEqual(self.script(), SELF_DELETE)
+        self.assertEqual(self.leftovers(), [])
+
+    def test_a_big_file_on_a_link_that_keeps_breaking_installs_quietly(self):
+        data = os.urandom(40 * 1024 * 1024)
+        server = self.fault_server({"list.txt": {"body": b"big.bin\r\n"},
+                                    "big.bin": {"body": data, "etag": '"big-1"', "ranges": "yes",
+                                                "break_after": 8 * 1024 * 1024}})
+        self.start_installer()
+        self.wine.driver("click", 1001)
+        self.assertTrue(self.wait_visible(1003, 120000), "the finish button comes")
+        self.assertNotEqual(self.wine.driver("wait-msgbox", 1000)[0], 0, "no message for the breaks")
+        with open(self.local("big.bin"), "rb") as f:
+            self.assertTrue(f.read() == data, "the whole file, of one version")
+        sent = sum(r["sent"] for r in server.requests if r["path"].endswith("big.bin"))
+        calls = sum(1 for r in server.requests if r["path"].endswith("big.bin"))
+        print("40 MiB through a link that breaks every 8 MiB: %d calls, %.1f MiB sent" % (calls, sent / 2**20))
+        self.assertLessEqual(sent, len(data) + 8 * 1024 * 1024)
+        script = self.script()
+        self.assertTrue(script.startswith(self.file_line("big.bin")))
+        self.assertNotEqual(script, self.file_line("big.bin") + SELF_DELETE, "shortcut lines: a complete install")
+        self.assertEqual(self.leftovers(), [])
+
     def test_a_click_message_for_the_hidden_install_button_starts_nothing(self):
         server = self.fault_server({"list.txt": {"body": b"a.dll\r\n"},
                                     "a.dll": {"body": b"A" * 3000, "mode": "slow", "pieces": 3, "pause": 0.3}})
