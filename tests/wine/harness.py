@@ -414,11 +414,14 @@ class BreakingRelay:
                     self.passed += len(data)
         except OSError:
             pass
+        # shutdown first: a plain close() would wait for the other thread's blocked recv, and the client
+        # would see no end at all, only its own time-out.
         for sock in (client, upstream):
             try:
-                sock.close()
+                sock.shutdown(socket.SHUT_RDWR)
             except OSError:
                 pass
+            sock.close()
 
     def close(self):
         self._stop.set()
