@@ -33,6 +33,8 @@ constexpr DWORD kWaitPollMs = 50;
 // A fresh file is often opened for a moment by a virus scanner; the move is tried again meanwhile.
 constexpr int kPlaceAttempts = 5;
 constexpr DWORD kPlaceRetryMs = 200;
+// Downloads of a file whose target stayed locked through all of the move's attempts.
+constexpr int kPlaceRounds = 5;
 
 bool QueryText(HINTERNET request, DWORD info, std::string& text)
 {
@@ -355,12 +357,23 @@ CInstallEngine::FileEnd CInstallEngine::FetchListedFile(size_t entry, CDownloadQ
         return FileEnd::Failed;   // refused without a request: it would land outside the folder or be misread
     if (m_buffer.size() < kChunkBytes)
         m_buffer.resize(kChunkBytes);
-    const CDownloadQueue::Fetched fetched =
+    CDownloadQueue::Fetched fetched =
         readAhead ? readAhead->TakeNext(entry) : FetchFile(path, entry, m_buffer, m_bNeverCancelled);
     const std::string local = m_strInstallDir + RelativePathOf(path);
+    // A target held open for longer than the move's own retries (the product running, a scanner) gets
+    // the file fetched again a few times. The queue keeps this file's key meanwhile, so no fetcher
+    // writes the same temporary file.
+    for (int round = 1; fetched.result == CDownloadQueue::Result::Ok; ++round) {
+        const Call placed = PlaceFile(TempPathFor(local), local);
+        if (placed == Call::Placed)
+            return FileEnd::Placed;
+        if (placed == Call::Lasting || round == kPlaceRounds || m_host.QuitRequest() == 2)
+            return FileEnd::Failed;
+        fetched = FetchFile(path, entry, m_buffer, m_bNeverCancelled);
+    }
     switch (fetched.result) {
     case CDownloadQueue::Result::Ok:
-        return PlaceFile(TempPathFor(local), local) == Call::Placed ? FileEnd::Placed : FileEnd::Failed;
+        break;
     case CDownloadQueue::Result::Failed:
         // A failed send is told only now that no call is left to mend it.
         if (fetched.sendError != ERROR_SUCCESS)
