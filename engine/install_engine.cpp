@@ -355,10 +355,8 @@ CInstallEngine::FileEnd CInstallEngine::FetchListedFile(size_t entry, CDownloadQ
     const std::string path = m_strPrefix + m_listEntries[entry].strText;
     if (!IsPlaceable(path))
         return FileEnd::Failed;   // refused without a request: it would land outside the folder or be misread
-    if (m_buffer.size() < kChunkBytes)
-        m_buffer.resize(kChunkBytes);
     CDownloadQueue::Fetched fetched =
-        readAhead ? readAhead->TakeNext(entry) : FetchFile(path, entry, m_buffer, m_bNeverCancelled);
+        readAhead ? readAhead->TakeNext(entry) : FetchFile(path, entry, WalkBuffer(), m_bNeverCancelled);
     const std::string local = m_strInstallDir + RelativePathOf(path);
     // A target held open for longer than the move's own retries (the product running, a scanner) gets
     // the file fetched again a few times. The queue keeps this file's key meanwhile, so no fetcher
@@ -369,11 +367,11 @@ CInstallEngine::FileEnd CInstallEngine::FetchListedFile(size_t entry, CDownloadQ
             return FileEnd::Placed;
         if (placed == Call::Lasting || round == kPlaceRounds || m_host.QuitRequest() == 2)
             return FileEnd::Failed;
-        fetched = FetchFile(path, entry, m_buffer, m_bNeverCancelled);
+        fetched = FetchFile(path, entry, WalkBuffer(), m_bNeverCancelled);
     }
     switch (fetched.result) {
     case CDownloadQueue::Result::Ok:
-        break;
+        break;   // placed or failed above
     case CDownloadQueue::Result::Failed:
         // A failed send is told only now that no call is left to mend it.
         if (fetched.sendError != ERROR_SUCCESS)
@@ -390,6 +388,14 @@ CInstallEngine::FileEnd CInstallEngine::FetchListedFile(size_t entry, CDownloadQ
         break;
     }
     return FileEnd::Stopped;
+}
+
+std::vector<char>& CInstallEngine::WalkBuffer()
+{
+    // Only a walk that fetches itself needs it; the read-ahead's fetchers have buffers of their own.
+    if (m_buffer.size() < kChunkBytes)
+        m_buffer.resize(kChunkBytes);
+    return m_buffer;
 }
 
 void CInstallEngine::ReportSendErrorOnce(DWORD error)

@@ -74,6 +74,7 @@ private:
                       std::vector<char>& ahead);
     FileEnd FetchListedFile(size_t entry, CDownloadQueue* readAhead);
     void ReportSendErrorOnce(DWORD error);
+    std::vector<char>& WalkBuffer();
     bool CreateListedFolder(const std::string& line);
     bool IsPlaceable(const std::string& requestPath) const;
     HINTERNET OpenRequest(const std::string& object) const;
