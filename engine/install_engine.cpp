@@ -274,9 +274,8 @@ int CInstallEngine::InstallListEntries()
                                   kChunkBytes, kReadAheadBufferBudget / static_cast<size_t>(m_settings.nParallel)));
         readAhead = std::make_unique<CDownloadQueue>(
             m_host, m_settings.nParallel, buffer,
-            [this](const std::string& path, size_t entry, std::vector<char>& bytes, const std::atomic<bool>& cancelled) {
-                return FetchFile(path, entry, bytes, cancelled);
-            },
+            [this](const std::string& path, size_t entry, std::vector<char>& bytes,
+                   const std::atomic<bool>& cancelled) { return FetchFile(path, entry, bytes, cancelled); },
             [this](const std::string& path) { m_script.DiscardDownload(TempPathFor(m_strInstallDir + RelativePathOf(path))); });
         if (!readAhead->HasFetchers())
             readAhead.reset();

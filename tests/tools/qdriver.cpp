@@ -914,7 +914,8 @@ int main(int argc, char** argv)
             OtherDialogSearch before = {main, 0, nullptr};
             ::GetWindowThreadProcessId(main, &before.pid);
             ::EnumWindows(&MatchOtherDialog, reinterpret_cast<LPARAM>(&before));
-            rc = before.found && ::PostMessageA(::GetDlgItem(before.found, static_cast<int>(arg)), BM_CLICK, 0, 0) ? 0 : 1;
+            const HWND button = before.found ? ::GetDlgItem(before.found, static_cast<int>(arg)) : nullptr;
+            rc = button && ::PostMessageA(button, BM_CLICK, 0, 0) ? 0 : 1;
             HWND box = nullptr;
             struct NewBoxSearch {
                 HWND main, notice;
