@@ -5,6 +5,7 @@
 #include <windowsx.h>
 
 #include "engine/create_folder_path.h"
+#include "engine/list_files.h"
 #include "engine/path_rules.h"
 #include "platform/app.h"
 #include "platform/wide_names.h"
@@ -14,7 +15,6 @@
 
 namespace {
 
-const char kDefaultInstallDir[] = "C:\\Program Files\\Qelmora\\";
 const char kTextFace[] = "宋体_GB2312";
 
 // Posted by the worker when it has ended; wParam carries the install result.
@@ -81,7 +81,7 @@ CUpdateDlg::CUpdateDlg(CWnd* pParent)
     m_dwRequestFlags = kRequestFlags;
     m_nInstallState = 0;
     m_nQuitRequest = 0;
-    m_strInstallDir = kDefaultInstallDir;
+    m_strInstallDir = kDefaultInstallDir936;
     UseBaseUnits(kSong9ptUnits);   // the art's geometry whatever face stands in for 宋体
 }
 
@@ -206,7 +206,7 @@ void CUpdateDlg::EnterInstallingState()
         m_strInstallDir = m_dlgPath.CheckedFolder();
     // A folder without a final separator would make "D:\Appsa.dll" of the line a.dll; an empty or
     // relative one would install wherever the current directory happens to be.
-    m_strInstallDir = NormalizeInstallDir(m_strInstallDir, kDefaultInstallDir);
+    m_strInstallDir = NormalizeInstallDir(m_strInstallDir, kDefaultInstallDir936);
     CreateFolderPath(m_strInstallDir.c_str());
 
     // Decoded before the lock is taken: the painters wait only for the hand-over.
@@ -238,7 +238,7 @@ unsigned __stdcall CUpdateDlg::InstallThreadProc(void* pParam)
 
 int CUpdateDlg::RunInstall()
 {
-    m_strUninstallPath = m_strInstallDir + "//unload.bat";
+    m_strUninstallPath = m_strInstallDir + "//" + kUninstallScriptName;
     return m_engine.RunInstall(std::string(m_strInstallDir), m_strUninstallPath);
 }
 

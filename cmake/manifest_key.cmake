@@ -24,5 +24,11 @@ else()
     set(QELMORA_HAS_MANIFEST_KEY false)
     set(QELMORA_MANIFEST_KEY_BYTES "0")
 endif()
+# The oldest signed list this build takes: raising it retires every list published before.
+string(LENGTH "${QELMORA_MIN_LIST_VERSION}" digits)
+if(NOT QELMORA_MIN_LIST_VERSION MATCHES "^[1-9][0-9]*$" OR digits GREATER 19 OR
+   (digits EQUAL 19 AND QELMORA_MIN_LIST_VERSION STRGREATER "9223372036854775807"))
+    message(FATAL_ERROR "QELMORA_MIN_LIST_VERSION: a decimal from 1 to 9223372036854775807, not '${QELMORA_MIN_LIST_VERSION}'")
+endif()
 configure_file(${CMAKE_SOURCE_DIR}/engine/manifest_key.h.in ${CMAKE_BINARY_DIR}/generated/qelmora_manifest_key.h
                @ONLY)

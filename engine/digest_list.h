@@ -1,40 +1,29 @@
-// list.sha256: the SHA-256 of every fetched manifest line's file, and its binding to list.txt's lines.
+// list.sha256's digest lines: the SHA-256 of every file line's file, bound to list.txt's lines.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <string>
 #include <vector>
 
-#include "engine/list_entry.h"
+#include "engine/list_header.h"
+#include "engine/list_lines.h"
 
-using Sha256Digest = std::array<unsigned char, 32>;
-
-struct DigestLine {
-    Sha256Digest digest{};
-    std::string strText;   // the manifest line it belongs to, byte for byte
-};
-
-// One line per fetched manifest line, in manifest order: 64 lowercase hex digits, two spaces, the line's
+// One line per file line of the manifest, in manifest order: 64 lowercase hex digits, two spaces, the line's
 // text. Lines end at LF and every CR is dropped, as list.txt is read, so both files' lines compare alike.
+// Only the digests are kept (the texts are compared while reading), so the list costs 32 bytes a file.
 class DigestList {
 public:
-    // Reads the whole of list.sha256; false (and an empty list) when any line breaks the form.
-    bool Read(const char* data, size_t size);
+    // Reads the digest lines (list.sha256 after its header) and ties them to the manifest: files holds the
+    // indexes of the lines the walk fetches, ascending. True when every line has the form and their texts are
+    // exactly those lines' texts, in the same order; false leaves the list empty.
+    bool Read(const char* data, size_t size, const ListLines& lines, const std::vector<size_t>& files);
 
-    // Ties the digest lines to the manifest: fetched holds the indexes into entries of the lines the walk
-    // will fetch, ascending. True when their texts are exactly the digest lines' texts, in the same order.
-    bool Bind(const std::vector<ListEntry>& entries, const std::vector<size_t>& fetched);
-
-    // The digest the file of entries[index] must have; null when Bind gave that entry none.
+    // The digest the file of line index must have; null for a line that has none.
     const Sha256Digest* DigestOf(size_t index) const;
 
-    size_t size() const { return m_lines.size(); }
+    size_t size() const { return m_digests.size(); }
 
 private:
-    std::vector<DigestLine> m_lines;
-    std::vector<size_t> m_entryIndexes;   // after Bind: m_lines[k] belongs to entry m_entryIndexes[k]
+    std::vector<Sha256Digest> m_digests;
+    std::vector<size_t> m_lineIndexes;   // m_digests[k] belongs to line m_lineIndexes[k]
 };
-
-// 64 lowercase hex digits into 32 bytes; false for anything else (upper case included).
-bool ParseLowerHexDigest(const char* text, size_t size, Sha256Digest& digest);

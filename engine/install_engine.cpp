@@ -10,7 +10,7 @@
 #include "engine/call_budget.h"
 #include "engine/create_folder_path.h"
 #include "engine/http_values.h"
-#include "engine/line_kinds.h"
+#include "engine/list_files.h"
 #include "engine/manifest_reader.h"
 #include "engine/path_rules.h"
 #include "platform/handles.h"
@@ -25,8 +25,6 @@ constexpr DWORD kChunkBytes = 1024 * 1024;
 constexpr size_t kReadAheadBufferBudget = 2 * 1024 * 1024;
 constexpr size_t kMinFetcherBuffer = 64 * 1024;
 constexpr DWORD kManifestReadBytes = 4096;
-// No publisher's list comes near this; a larger answer is not a manifest and must not exhaust memory.
-constexpr long long kMaxManifestBytes = 64LL * 1024 * 1024;
 constexpr DWORD kQuitPollMs = 100;
 // How often a wait between two calls for a file looks at the pause and stop request.
 constexpr DWORD kWaitPollMs = 50;
@@ -206,7 +204,7 @@ int CInstallEngine::FetchAndWalk()
     if (!ReadManifest(request.get()))
         return 0;
     request.reset();
-    m_lineKinds = ClassifyLines(m_listEntries, m_strPrefix);
+    m_plan = std::make_unique<ListPlan>(m_lines, m_strPrefix, m_strInstallDir);
     if (m_verifier.HasKey() && !VerifyList())
         return 0;   // nothing of the product is requested; VerifyList set the outcome
     return InstallListEntries();
@@ -244,9 +242,11 @@ bool CInstallEngine::ReadManifest(HINTERNET request)
     std::vector<ListEntry> entries;
     ManifestReader reader(entries);
     std::vector<char> buffer(kManifestReadBytes);
+    m_verifier.BeginList();
     // A list cut short must not install: only a whole body is read as the manifest.
-    if (!ReadBody(request, kMaxManifestBytes, buffer, [&reader](const char* bytes, DWORD size) {
+    if (!ReadBody(request, kMaxManifestBytes, buffer, [this, &reader](const char* bytes, DWORD size) {
             reader.Feed(bytes, size);
+            m_verifier.FeedList(bytes, size);
             return true;
         }))
         return false;
@@ -259,14 +259,18 @@ int CInstallEngine::InstallListEntries()
 {
     const int n = static_cast<int>(m_listEntries.size());
     m_host.SetProgressRange(n);
-    if (m_lineKinds.size() != m_listEntries.size())
-        m_lineKinds = ClassifyLines(m_listEntries, m_strPrefix);
-    const std::vector<LineKind>& kinds = m_lineKinds;
-    std::vector<int> fileLines;
-    for (int i = 0; i < n; ++i)
-        if (kinds[i] == LineKind::File)
+    if (!m_plan || m_plan->size() != m_listEntries.size())
+        m_plan = std::make_unique<ListPlan>(m_lines, m_strPrefix, m_strInstallDir);
+    const ListPlan& plan = *m_plan;
+    std::vector<int> fileLines;   // the files to fetch, in order
+    m_nFilesPending = 0;
+    for (int i = 0; i < n; ++i) {
+        if (plan[i].kind != LineKind::File)
+            continue;
+        ++m_nFilesPending;
+        if (!plan[i].Refused())
             fileLines.push_back(i);
-    m_nFilesPending = static_cast<int>(fileLines.size());
+    }
 
     std::unique_ptr<CDownloadQueue> readAhead;
     if (m_settings.nParallel > 1 && fileLines.size() > 1) {
@@ -290,14 +294,17 @@ int CInstallEngine::InstallListEntries()
         if (m_host.QuitRequest() == 2)
             return 0;
 
-        const std::string& line = m_listEntries[i].strText;
-        switch (kinds[i]) {
+        switch (plan[i].kind) {
         case LineKind::Folder:
-            if (!CreateListedFolder(line))
+            if (!CreateListedFolder(static_cast<size_t>(i)))
                 ++m_outcome.failedFiles;
             break;
         case LineKind::File: {
             --m_nFilesPending;
+            if (plan[i].Refused()) {
+                ++m_outcome.failedFiles;   // refused without a request
+                break;
+            }
             if (readAhead)
                 AddReadAhead(*readAhead, fileLines, nextFile, ahead);
             switch (FetchListedFile(static_cast<size_t>(i), ahead[i] ? readAhead.get() : nullptr)) {
@@ -338,25 +345,22 @@ void CInstallEngine::AddReadAhead(CDownloadQueue& queue, const std::vector<int>&
                                   std::vector<char>& ahead)
 {
     // At most N downloads not yet taken back, this line's among them: the disk holds no more unplaced
-    // files. Refused lines are not asked for at all.
+    // files. Refused lines are not among them.
     while (nextFile < fileLines.size() && queue.Outstanding() < m_settings.nParallel) {
-        const int line = fileLines[nextFile++];
-        const std::string path = m_strPrefix + m_listEntries[line].strText;
-        if (IsPlaceable(path)) {
-            queue.Add(path, SameFileKey(m_strInstallDir + RelativePathOf(path)), static_cast<size_t>(line));
-            ahead[line] = 1;
-        }
+        const size_t line = static_cast<size_t>(fileLines[nextFile++]);
+        queue.Add(m_plan->RequestPath(line), SameFileKey(m_plan->LocalPath(line)), line);
+        ahead[line] = 1;
     }
 }
 
 CInstallEngine::FileEnd CInstallEngine::FetchListedFile(size_t entry, CDownloadQueue* readAhead)
 {
-    const std::string path = m_strPrefix + m_listEntries[entry].strText;
-    if (!IsPlaceable(path))
+    const std::string path = m_plan->RequestPath(entry);
+    if (!IsPlaceable(entry))
         return FileEnd::Failed;   // refused without a request: it would land outside the folder or be misread
     CDownloadQueue::Fetched fetched =
         readAhead ? readAhead->TakeNext(entry) : FetchFile(path, entry, WalkBuffer(), m_bNeverCancelled);
-    const std::string local = m_strInstallDir + RelativePathOf(path);
+    const std::string local = m_plan->LocalPath(entry);
     // A target held open for longer than the move's own retries (the product running, a scanner) gets
     // the file fetched again a few times. The queue keeps this file's key meanwhile, so no fetcher
     // writes the same temporary file.
@@ -405,21 +409,19 @@ void CInstallEngine::ReportSendErrorOnce(DWORD error)
     m_host.ReportSendError(InternetErrorText(error));
 }
 
-bool CInstallEngine::CreateListedFolder(const std::string& line)
+bool CInstallEngine::CreateListedFolder(size_t entry)
 {
-    if (CheckLocalFolder(m_strInstallDir, line) != PathVerdict::Ok)
+    if ((*m_plan)[entry].Refused())
         return false;
-    std::string folder = m_strInstallDir + line;
-    if (!EndsWithSeparator936(folder))
-        folder += "\\";
+    const std::string folder = m_plan->LocalPath(entry);
     CreateFolderPath(folder.c_str());
     const DWORD attributes = ::GetFileAttributesW(WideFrom936(folder).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool CInstallEngine::IsPlaceable(const std::string& requestPath) const
+bool CInstallEngine::IsPlaceable(size_t entry) const
 {
-    return CheckLocalPath(m_strInstallDir, RelativePathOf(requestPath)) == PathVerdict::Ok;
+    return m_plan && entry < m_plan->size() && (*m_plan)[entry].kind == LineKind::File && !(*m_plan)[entry].Refused();
 }
 
 // One file's download across its calls: the temporary file and what a next call can build on.

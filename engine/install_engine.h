@@ -6,14 +6,16 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/download_queue.h"
 #include "engine/install_host.h"
 #include "engine/install_outcome.h"
-#include "engine/line_kinds.h"
 #include "engine/list_entry.h"
+#include "engine/list_lines.h"
+#include "engine/list_plan.h"
 #include "engine/list_verifier.h"
 
 class UninstallScript;
@@ -75,8 +77,9 @@ private:
     FileEnd FetchListedFile(size_t entry, CDownloadQueue* readAhead);
     void ReportSendErrorOnce(DWORD error);
     std::vector<char>& WalkBuffer();
-    bool CreateListedFolder(const std::string& line);
-    bool IsPlaceable(const std::string& requestPath) const;
+    bool CreateListedFolder(size_t entry);
+    // The plan's word on a file line: fetched and placed only when it is a file the plan does not refuse.
+    bool IsPlaceable(size_t entry) const;
     HINTERNET OpenRequest(const std::string& object) const;
     // Sends with these extra headers; timedOut tells a send that took the whole time-out.
     bool SendOnly(HINTERNET request, const std::string& headers, DWORD* error, bool* timedOut) const;
@@ -108,7 +111,6 @@ private:
     // signature fetched beside list.txt and checked before any product request.
     bool VerifyList();
     bool ReadSideFile(const char* name, size_t limit, std::string& body);
-    std::vector<size_t> FetchedLineIndexes() const;
 
     IInstallHost& m_host;
     UninstallScript& m_script;
@@ -118,7 +120,8 @@ private:
     std::vector<char> m_buffer;
     const std::atomic<bool> m_bNeverCancelled{false};   // the walk's own downloads end on a stop only
     InstallOutcome m_outcome;
-    std::vector<LineKind> m_lineKinds;   // what each manifest line asks for, classified once per run
+    EntryLines m_lines{m_listEntries};
+    std::unique_ptr<ListPlan> m_plan;    // what each manifest line asks for and where it goes, once per run
     int m_nFilesPending = 0;          // file lines of the walk not yet reached
     bool m_bSendErrorShown = false;   // one message box per run
     CListVerifier m_verifier;         // the built-in key and, once verified, every file's digest

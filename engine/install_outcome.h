@@ -8,6 +8,7 @@ enum class InstallEnd {
     Stopped,           // the user stopped the install
     ManifestRefused,   // list.txt was answered with an error, cut short or too large
     NotVerified,       // the file list did not verify; nothing was fetched
+    ListExpired,       // the signed file list is past its expiry (or the system clock is wrong); nothing was fetched
 };
 
 struct InstallOutcome {

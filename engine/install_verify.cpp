@@ -1,17 +1,10 @@
 // The install walk's check of the signed file list: list.sha256 and its signature, fetched beside list.txt.
 #include "engine/install_engine.h"
 
-#include "engine/line_kinds.h"
-#include "engine/path_rules.h"
+#include "engine/list_files.h"
 
 namespace {
 
-const char kDigestListName[] = "list.sha256";
-const char kSignatureName[] = "list.sha256.sig";
-// 64 hex digits, two spaces and a line for every file: far below this for any real product.
-constexpr size_t kDigestListLimit = 64 * 1024 * 1024;
-// A DER ECDSA P-256 signature holds at most 72 bytes.
-constexpr size_t kSignatureLimit = 256;
 constexpr DWORD kSideReadBytes = 64 * 1024;
 
 }  // namespace
@@ -21,10 +14,18 @@ bool CInstallEngine::VerifyList()
     m_outcome = InstallOutcome{InstallEnd::NotVerified, 0};
     std::string list;
     std::string signature;
-    if (!ReadSideFile(kDigestListName, kDigestListLimit, list) ||
-        !ReadSideFile(kSignatureName, kSignatureLimit, signature))
+    if (!ReadSideFile(kDigestListName, kDigestListLimit, list) || !ReadSideFile(kSignatureName, kSignatureLimit, signature))
         return false;
-    return m_verifier.Verify(list, signature, m_listEntries, FetchedLineIndexes());
+    switch (m_verifier.Verify(list, signature, *m_plan)) {
+    case ListVerdict::Ok:
+        return true;
+    case ListVerdict::Expired:
+        // Its own text: the user can tell a list out of date from a wrong system date.
+        m_outcome.end = InstallEnd::ListExpired;
+        return false;
+    default:
+        return false;
+    }
 }
 
 // The side file's whole body, 2xx only, at most limit bytes and never cut short.
@@ -47,15 +48,4 @@ bool CInstallEngine::ReadSideFile(const char* name, size_t limit, std::string& b
         body.append(bytes, size);
         return true;
     });
-}
-
-// The lines the walk fetches, by the walk's own rule (no folder lines, no lines without a '.');
-// list.sha256 names exactly these.
-std::vector<size_t> CInstallEngine::FetchedLineIndexes() const
-{
-    std::vector<size_t> fetched;
-    for (size_t i = 0; i < m_lineKinds.size(); ++i)
-        if (m_lineKinds[i] == LineKind::File)
-            fetched.push_back(i);
-    return fetched;
 }

@@ -1,55 +1,5 @@
-// What the installer would do with each line of a file list, and why it would refuse one: for the publisher's tools.
+// How the publisher's tools show what the installer does with a line: refusals, wire objects, digest lines.
 #include "engine/list_audit.h"
-
-#include <unordered_map>
-
-namespace {
-
-// The name Windows sees for a line: the installer's same-file key, without final separators.
-std::string WindowsName(const std::string& path)
-{
-    std::string name = SameFileKey(path);
-    while (!name.empty() && EndsWithSeparator936(name))
-        name.pop_back();
-    return name;
-}
-
-}  // namespace
-
-const char kDefaultInstallDir936[] = "C:\\Program Files\\Qelmora\\";
-
-std::vector<LineAudit> AuditList(const std::vector<ListEntry>& entries, const std::string& prefix,
-                                 const std::string& installDir)
-{
-    const std::vector<LineKind> kinds = ClassifyLines(entries, prefix);
-    std::vector<LineAudit> audits(entries.size());
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const std::string& line = entries[i].strText;
-        LineAudit& audit = audits[i];
-        audit.kind = kinds[i];
-        switch (kinds[i]) {
-        case LineKind::Folder: {
-            // The walk checks a folder line as it stands, without its final separators.
-            std::string folder = line;
-            while (EndsWithSeparator936(folder))
-                folder.pop_back();
-            audit.verdict = CheckLocalFolder(installDir, line);
-            audit.localBytes = installDir.size() + folder.size();
-            break;
-        }
-        case LineKind::File: {
-            // A file lands at its request path less the first folder, below the install folder.
-            const std::string local = RelativePathOf(prefix + line);
-            audit.verdict = CheckLocalPath(installDir, local);
-            audit.localBytes = installDir.size() + local.size();
-            break;
-        }
-        case LineKind::Skipped:
-            break;
-        }
-    }
-    return audits;
-}
 
 const char* PathVerdictReason(PathVerdict verdict)
 {
@@ -72,6 +22,8 @@ const char* PathVerdictReason(PathVerdict verdict)
         return "a device name (CON, NUL, COM1 ...) or the download suffix .~qdl";
     case PathVerdict::TooLong:
         return "the local path does not fit 259 bytes below the install folder";
+    case PathVerdict::ScriptName:
+        return "unload.bat in the install folder is the installer's own uninstall script";
     }
     return "refused";
 }
@@ -105,34 +57,4 @@ std::string DigestFileLine(const Sha256Digest& digest, const std::string& lineTe
     text += lineText;
     text.push_back('\n');
     return text;
-}
-
-std::vector<std::pair<size_t, size_t>> FindSameNames(const std::vector<ListEntry>& entries)
-{
-    std::unordered_map<std::string, size_t> firstLine;     // a line's Windows name -> the first line with it
-    std::unordered_map<std::string, size_t> firstFolder;   // a folder above a line -> the first such line
-    std::vector<std::pair<size_t, size_t>> same;
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const std::string name = WindowsName(entries[i].strText);
-        if (name.empty())
-            continue;
-        const auto line = firstLine.emplace(name, i);
-        if (!line.second && entries[line.first->second].strText != entries[i].strText)
-            same.emplace_back(line.first->second, i);
-        for (size_t sep = FindFirstChar936(name, "\\"); sep != std::string::npos;
-             sep = FindFirstChar936(name, "\\", sep + 1))
-            firstFolder.emplace(name.substr(0, sep), i);
-    }
-    // A line spelt like a folder of another line in other letters: the folder is made first, or the file is.
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const auto folder = firstFolder.find(WindowsName(entries[i].strText));
-        if (folder == firstFolder.end())
-            continue;
-        const std::string& text = entries[i].strText;
-        const std::string& other = entries[folder->second].strText;
-        const bool spelt = other.compare(0, text.size(), text) == 0;
-        if (!spelt && !EndsWithSeparator936(text))
-            same.emplace_back(std::min(i, folder->second), std::max(i, folder->second));
-    }
-    return same;
 }

@@ -23,6 +23,16 @@ bool HashBytes(unique_bcrypt_hash hash, const std::string& bytes, Sha256Digest& 
            Succeeded(::BCryptFinishHash(hash.get(), digest.data(), static_cast<ULONG>(digest.size()), 0));
 }
 
+// The system clock as seconds since 1970 (UTC).
+long long UtcNow()
+{
+    FILETIME now = {};
+    ::GetSystemTimeAsFileTime(&now);
+    const unsigned long long ticks = (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    constexpr unsigned long long kTicksTo1970 = 116444736000000000ULL;   // 100 ns ticks from 1601 to 1970
+    return static_cast<long long>((ticks - kTicksTo1970) / 10000000ULL);
+}
+
 P256PublicKey BuiltInKey()
 {
     P256PublicKey key{};
@@ -83,18 +93,38 @@ bool CListVerifier::SignatureHolds(const std::string& list, const std::string& s
                                              rs.data(), static_cast<ULONG>(rs.size()), 0));
 }
 
-bool CListVerifier::Verify(const std::string& list, const std::string& signature,
-                           const std::vector<ListEntry>& entries, const std::vector<size_t>& fetched)
+void CListVerifier::BeginList()
 {
-    m_digests = DigestList();
+    m_listHash.reset();
+    m_bListHashBroken = false;
+    if (!m_bHasKey)
+        return;
+    m_listHash = NewHash();
+    m_bListHashBroken = !m_listHash;
+}
+
+void CListVerifier::FeedList(const void* data, DWORD size)
+{
+    if (!m_listHash || m_bListHashBroken)
+        return;
+    auto* bytes = static_cast<PUCHAR>(const_cast<void*>(data));
+    m_bListHashBroken = !Succeeded(::BCryptHashData(m_listHash.get(), bytes, size, 0));
+}
+
+ListVerdict CListVerifier::Verify(const std::string& list, const std::string& signature, const ListPlan& plan)
+{
+    m_signed = SignedList();
     if (!m_bHasKey || !SignatureHolds(list, signature))
-        return false;
+        return ListVerdict::BadSignature;
+    Sha256Digest listDigest{};
+    const bool hashed = m_listHash && !m_bListHashBroken &&
+                        Succeeded(::BCryptFinishHash(m_listHash.get(), listDigest.data(),
+                                                     static_cast<ULONG>(listDigest.size()), 0));
+    m_listHash.reset();
+    if (!hashed)
+        return ListVerdict::ListChanged;
     // Read only what the publisher signed.
-    DigestList digests;
-    if (!digests.Read(list.data(), list.size()) || !digests.Bind(entries, fetched))
-        return false;
-    m_digests = std::move(digests);
-    return true;
+    return m_signed.Accept(list, listDigest, plan, UtcNow(), kMinListVersion);
 }
 
 CDownloadDigest::CDownloadDigest(CListVerifier& verifier, size_t entryIndex)

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/digest_list.h"
 #include "engine/ecdsa_formats.h"
-#include "engine/list_entry.h"
+#include "engine/list_plan.h"
+#include "engine/signed_list.h"
 #include "platform/handles.h"
 
 // Owns the public key built into the installer, the CNG providers and, once verified, the digests.
@@ -22,15 +22,17 @@ public:
 
     bool HasKey() const noexcept { return m_bHasKey; }
 
-    // True when signature (DER, as openssl writes it) is the built-in key's ECDSA signature of list's
-    // exact bytes, and list's lines are exactly the fetched manifest lines, in order (see DigestList::Bind).
-    // Keeps the digests for DigestOf; on false there are none.
-    bool Verify(const std::string& list, const std::string& signature, const std::vector<ListEntry>& entries,
-                const std::vector<size_t>& fetched);
+    // list.txt's bytes as they arrive, for the SHA-256 the header names (nothing is hashed without a key).
+    void BeginList();
+    void FeedList(const void* data, DWORD size);
 
-    // The digest the file of entries[index] must have; null before a successful Verify or for a line
-    // that has none.
-    const Sha256Digest* DigestOf(size_t index) const { return m_digests.DigestOf(index); }
+    // Ok when signature (DER, as openssl writes it) is the built-in key's ECDSA signature of list's exact
+    // bytes and SignedList accepts list for the list.txt fed above, its plan, the system clock and this
+    // build's oldest version. Keeps the digests for DigestOf; on anything else there are none.
+    ListVerdict Verify(const std::string& list, const std::string& signature, const ListPlan& plan);
+
+    // The digest the file of line index must have; null before a successful Verify or for a line that has none.
+    const Sha256Digest* DigestOf(size_t index) const { return m_signed.DigestOf(index); }
 
     // A new SHA-256 computation; empty when CNG cannot give one.
     unique_bcrypt_hash NewHash();
@@ -43,7 +45,9 @@ private:
     P256PublicKey m_key{};
     unique_bcrypt_algorithm m_sha256;
     unique_bcrypt_algorithm m_ecdsa;
-    DigestList m_digests;
+    unique_bcrypt_hash m_listHash;
+    bool m_bListHashBroken = false;
+    SignedList m_signed;
 };
 
 // Hashes one download while it streams and says at its end whether it is the file the list names.

@@ -3,6 +3,9 @@
 
 #include <cstring>
 
+#include "engine/windows_case.h"
+#include "platform/cp936.h"
+
 namespace {
 
 const char kSeparators[] = "\\/";
@@ -148,6 +151,18 @@ std::string RequestObject(const std::string& prefix, const std::string& line)
     return object;
 }
 
+size_t LengthWithoutFinalSeparators936(std::string_view s)
+{
+    size_t end = 0;   // just after the last character that is not a separator
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (IsLeadByte936(static_cast<unsigned char>(s[i])) && i + 1 < s.size())
+            end = ++i + 1;
+        else if (!IsSeparator(s[i]))
+            end = i + 1;
+    }
+    return end;
+}
+
 bool EndsWithSeparator936(const std::string& s)
 {
     const size_t last = FindLastChar936(s, kSeparators);
@@ -215,10 +230,7 @@ PathVerdict CheckLocalPath(const std::string& installDir, const std::string& rel
 
 PathVerdict CheckLocalFolder(const std::string& installDir, const std::string& relativeFolder)
 {
-    std::string folder = relativeFolder;
-    while (EndsWithSeparator936(folder))
-        folder.pop_back();
-    return CheckLocalPath(installDir, folder);
+    return CheckLocalPath(installDir, relativeFolder.substr(0, LengthWithoutFinalSeparators936(relativeFolder)));
 }
 
 std::string TempPathFor(const std::string& localPath) { return localPath + kTempSuffix; }
@@ -243,12 +255,41 @@ std::string LiteralPath936(const std::string& absolutePath)
 
 std::string SameFileKey(const std::string& absolutePath)
 {
-    std::string key = LiteralPath936(absolutePath);
-    for (size_t i = 0; i < key.size(); ++i) {
-        if (IsLeadByte936(static_cast<unsigned char>(key[i])) && i + 1 < key.size())
-            ++i;
-        else if (key[i] >= 'a' && key[i] <= 'z')
-            key[i] = static_cast<char>(key[i] - 'a' + 'A');
+    const std::string literal = LiteralPath936(absolutePath);
+    std::u16string wide;
+    if (!Utf16From936(literal, wide)) {
+        // A byte pair this system's table does not know: each character on its own, and one that still
+        // does not convert keeps its bytes, as a code point no converted character can have.
+        wide.clear();
+        for (size_t i = 0; i < literal.size(); ++i) {
+            const bool pair = IsLeadByte936(static_cast<unsigned char>(literal[i])) && i + 1 < literal.size();
+            const std::string character = literal.substr(i, pair ? 2 : 1);
+            std::u16string one;
+            if (Utf16From936(character, one)) {
+                wide += one;
+            } else {
+                wide.push_back(0xDBFF);   // a lone high surrogate, then the bytes
+                for (unsigned char byte : character)
+                    wide.push_back(static_cast<char16_t>(0xDC00 | byte));
+            }
+            i += pair ? 1 : 0;
+        }
+    }
+    // Upcased as the file system compares names, then written as UTF-8, where '\\' is still one byte.
+    std::string key;
+    key.reserve(wide.size() * 3);
+    for (char16_t c : wide) {
+        const unsigned u = UpcaseAsWindows(c);
+        if (u < 0x80) {
+            key.push_back(static_cast<char>(u));
+        } else if (u < 0x800) {
+            key.push_back(static_cast<char>(0xC0 | (u >> 6)));
+            key.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+        } else {
+            key.push_back(static_cast<char>(0xE0 | (u >> 12)));
+            key.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
+            key.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+        }
     }
     return key;
 }

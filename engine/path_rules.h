@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Paths are 8-bit strings in code page 936. A byte 0x81..0xFE starts a two-byte character whose second
@@ -31,13 +32,15 @@ std::string RequestObject(const std::string& prefix, const std::string& line);
 
 // True when the last character of s is '\' or '/' (a trail byte 0x5C is not one).
 bool EndsWithSeparator936(const std::string& s);
+// s's length without its final separators, found in one pass (a line of thousands of them costs no square).
+size_t LengthWithoutFinalSeparators936(std::string_view s);
 
 // The request path less everything up to and including its first '/', twice; for the manifest at
 // "/Lineinstall_qmra/list.txt" this is exactly the manifest line.
 std::string RelativePathOf(const std::string& requestPath);
 
 // Why a line's relative path may not be placed under the install folder.
-enum class PathVerdict {
+enum class PathVerdict : unsigned char {
     Ok,
     Empty,      // nothing to name a file
     Colon,      // a drive letter or an alternate data stream
@@ -47,6 +50,7 @@ enum class PathVerdict {
     BadName,    // a component that Windows would rename (trailing dot or space), or no file name
     Reserved,   // a device name (CON, NUL, COM1, CONIN$ ...) or the download's temporary-file suffix
     TooLong,    // the local path does not fit 260 bytes
+    ScriptName, // the install folder's unload.bat (or a path below it), which the installer writes and holds open
 };
 PathVerdict CheckRelativePath(const std::string& relativePath);
 PathVerdict CheckLocalPath(const std::string& installDir, const std::string& relativePath);
@@ -64,7 +68,9 @@ std::string TempPathFor(const std::string& localPath);
 // "\\". (".." never reaches here: such lines are refused.)
 std::string LiteralPath936(const std::string& absolutePath);
 
-// Equal for two paths that name the same file: the literal form with ASCII letters in upper case.
+// Equal for two paths that name the same file on Windows: the literal form in UTF-16, upcased as NTFS
+// compares names (Latin, full-width, Greek, Cyrillic letters and the rest, not ASCII alone), written as
+// UTF-8. A separator stays the byte '\\' in it. The one same-file key of the installer and the tools.
 std::string SameFileKey(const std::string& absolutePath);
 
 // True for "X:\..." / "X:/..." and for UNC paths "\\server\share...".

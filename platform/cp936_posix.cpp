@@ -7,7 +7,8 @@
 
 namespace {
 
-// One conversion descriptor per call: the publisher's tools convert from several threads.
+// A conversion descriptor, opened once per thread and direction: the publisher's tools convert from several
+// threads, and a list's every line is converted when it is classified.
 class Iconv {
 public:
     Iconv(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
@@ -23,6 +24,7 @@ public:
     // The whole of in converted; false at the first sequence that has no form on the other side.
     bool Convert(const char* in, size_t inBytes, std::vector<char>& out)
     {
+        iconv(m_cd, nullptr, nullptr, nullptr, nullptr);   // a fresh start after an earlier failure
         out.resize(inBytes * 4 + 16);
         char* from = const_cast<char*>(in);
         size_t fromLeft = inBytes;
@@ -43,7 +45,7 @@ private:
 bool Utf16From936(const std::string& text, std::u16string& wide)
 {
     wide.clear();
-    Iconv cd("UTF-16LE", "CP936");
+    thread_local Iconv cd("UTF-16LE", "CP936");
     std::vector<char> out;
     if (!cd.ok() || !cd.Convert(text.data(), text.size(), out))
         return false;
@@ -62,7 +64,7 @@ bool Cp936FromUtf16(const std::u16string& wide, std::string& text)
         in[2 * i] = static_cast<char>(wide[i] & 0xFF);
         in[2 * i + 1] = static_cast<char>(wide[i] >> 8);
     }
-    Iconv cd("CP936", "UTF-16LE");
+    thread_local Iconv cd("CP936", "UTF-16LE");
     std::vector<char> out;
     if (!cd.ok() || !cd.Convert(in.data(), in.size(), out))
         return false;

@@ -8,24 +8,28 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "engine/digest_list.h"
 #include "engine/list_audit.h"
-#include "engine/manifest_reader.h"
+#include "engine/list_files.h"
+#include "engine/list_lines.h"
+#include "engine/list_plan.h"
+#include "engine/signed_list.h"
 #include "publisher/crypto.h"
 #include "publisher/gbk_names.h"
 #include "publisher/http_get.h"
 
 namespace {
 
-// The installer reads at most this much of list.txt.
-constexpr long long kMaxManifestBytes = 64LL * 1024 * 1024;
 constexpr long kConnectSeconds = 10;
+// Less time than this before the signed list expires is worth a warning: publish again.
+constexpr long long kExpiryWarningSeconds = 7LL * 24 * 3600;
 constexpr int kMaxJobs = 64;
 
 struct Options {
@@ -123,44 +127,62 @@ private:
     bool m_shown = false;
 };
 
-// The signed digests, when a key is given: bound to the fetched lines, or the reason the installer would
-// fetch nothing.
+// The signed digests, when a key is given: accepted as the installer accepts them, or the reason the
+// installer would fetch nothing.
 struct SignedDigests {
-    DigestList list;
+    SignedList list;
     bool bUsable = false;
 };
 
-void CheckSignedDigests(HttpGetter& getter, const std::string& base, EVP_PKEY* key,
-                        const std::vector<ListEntry>& entries, const std::vector<size_t>& fetched,
-                        SignedDigests& signedDigests, Reporter& reporter, int& problems)
+std::string Duration(long long seconds)
 {
-    const HttpAnswer digests = getter.Get(base + "list.sha256", true, kMaxManifestBytes);
-    const HttpAnswer signature = getter.Get(base + "list.sha256.sig", true, 64 * 1024);
+    const long long days = seconds / 86400;
+    const long long hours = seconds % 86400 / 3600;
+    if (days > 0)
+        return Format("%lld days %lld hours", days, hours);
+    return Format("%lld hours %lld minutes", hours, seconds % 3600 / 60);
+}
+
+void CheckSignedDigests(HttpGetter& getter, const std::string& base, EVP_PKEY* key, const HttpAnswer& manifest,
+                        const ListPlan& plan, SignedDigests& signedDigests, Reporter& reporter, int& problems)
+{
+    const HttpAnswer digests = getter.Get(base + kDigestListName, true, static_cast<long long>(kDigestListLimit));
+    const HttpAnswer signature = getter.Get(base + kSignatureName, true, static_cast<long long>(kSignatureLimit));
     std::string problem = AnswerProblem(digests);
-    if (!problem.empty())
-        problem = "list.sha256: " + problem;
-    else if (!(problem = AnswerProblem(signature)).empty())
-        problem = "list.sha256.sig: " + problem;
-    else if (!VerifySha256(key, digests.body, signature.body))
-        problem = "list.sha256.sig is not a signature of list.sha256 by this key";
-    else if (!signedDigests.list.Read(digests.body.data(), digests.body.size()))
-        problem = "list.sha256 has a line that is not 64 lowercase hex digits, two spaces and a name";
-    else if (!signedDigests.list.Bind(entries, fetched))
-        problem = Format("list.sha256 names other lines than the %zu fetched lines of list.txt, or in another order",
-                         fetched.size());
+    if (!problem.empty()) {
+        problem = std::string(kDigestListName) + ": " + problem;
+    } else if (!(problem = AnswerProblem(signature)).empty()) {
+        problem = std::string(kSignatureName) + ": " + problem;
+    } else if (!VerifySha256(key, digests.body, signature.body)) {
+        problem = ListVerdictReason(ListVerdict::BadSignature);
+    } else {
+        const long long now = static_cast<long long>(std::time(nullptr));
+        const ListVerdict verdict = signedDigests.list.Accept(digests.body, manifest.digest, plan, now, 1);
+        const SignedList& list = signedDigests.list;
+        if (list.HasHeader()) {
+            const long long left = list.Header().expires - now;
+            reporter.Line(Format("signed   list.sha256: version %lld, expires %s (%s%s)", list.Header().version,
+                                 FormatUtcTime(list.Header().expires).c_str(), left > 0 ? "" : "expired ",
+                                 left > 0 ? (Duration(left) + " left").c_str() : (Duration(-left) + " ago").c_str()));
+            if (left > 0 && left < kExpiryWarningSeconds)
+                reporter.Line("warning  the list expires in less than 7 days: publish it again (qelmora-publish --key)");
+        }
+        if (verdict != ListVerdict::Ok)
+            problem = ListVerdictReason(verdict);
+    }
     if (!problem.empty()) {
         reporter.Line("FAILED   " + problem + "; the installer would fetch nothing");
         ++problems;
         return;
     }
     signedDigests.bUsable = true;
-    reporter.Line(Format("signed   list.sha256: %zu lines, the signature verifies", signedDigests.list.size()));
+    reporter.Line(Format("signed   list.sha256: %zu files, the signature verifies", signedDigests.list.Files()));
 }
 
 LineResult CheckFile(HttpGetter& getter, const std::string& origin, const std::string& prefix, size_t index,
-                     const std::vector<ListEntry>& entries, const SignedDigests* digests)
+                     const ListLines& lines, const SignedDigests* digests)
 {
-    const std::string& line = entries[index].strText;
+    const std::string line(lines.Line(index));
     const std::string shown = Cp936ForDisplay(line);
     const HttpAnswer answer = getter.Get(origin + WireObject(prefix, line), false);
     LineResult result;
@@ -187,21 +209,22 @@ LineResult CheckFile(HttpGetter& getter, const std::string& origin, const std::s
 }
 
 // The verdict on a line that is not fetched, or on a file line the installer refuses.
-LineResult CheckUnfetched(const ListEntry& entry, const LineAudit& audit)
+LineResult CheckUnfetched(const ListPlan& plan, size_t i)
 {
     LineResult result;
-    const std::string shown = Cp936ForDisplay(entry.strText);
-    if (audit.kind == LineKind::Skipped) {
-        result.strReport = entry.strText.empty() ? Format("skipped  (line %d is empty)", entry.nLine + 1)
-                                                 : "skipped  " + shown + ": no \".\" in its request path, never fetched";
-    } else if (audit.verdict != PathVerdict::Ok) {
+    const std::string text(plan.Lines().Line(i));
+    const std::string shown = Cp936ForDisplay(text);
+    if (plan[i].kind == LineKind::Skipped) {
+        result.strReport = text.empty() ? Format("skipped  (line %zu is empty)", i + 1)
+                                        : "skipped  " + shown + ": no \".\" in its request path, never fetched";
+    } else if (plan[i].Refused()) {
         result.bProblem = true;
-        result.strReport = "REFUSED  " + shown + ": " + PathVerdictReason(audit.verdict);
+        result.strReport = "REFUSED  " + shown + ": " + PathVerdictReason(plan[i].verdict);
     } else {
         result.strReport = "folder   " + shown;
     }
-    if (!result.bProblem && audit.kind != LineKind::Skipped && audit.localBytes > kRoomyPathBytes)
-        result.strReport += Format(" (warning: %zu bytes in the default folder)", audit.localBytes);
+    if (!result.bProblem && plan[i].kind != LineKind::Skipped && plan.LocalBytes(i) > kRoomyPathBytes)
+        result.strReport += Format(" (warning: %zu bytes in the default folder)", plan.LocalBytes(i));
     return result;
 }
 
@@ -227,7 +250,7 @@ int main(int argc, char** argv)
     HttpGetter getter(kConnectSeconds, options.nTimeoutSeconds, nullptr);
     int problems = 0;
 
-    const HttpAnswer manifest = getter.Get(options.strUrl, true, kMaxManifestBytes);
+    HttpAnswer manifest = getter.Get(options.strUrl, true, kMaxManifestBytes);
     const std::string manifestProblem = AnswerProblem(manifest);
     Reporter reporter(0);
     if (!manifestProblem.empty()) {
@@ -239,28 +262,41 @@ int main(int argc, char** argv)
     reporter.Line(Format("manifest %s: %ld, %lld bytes%s", options.strUrl.c_str(), manifest.nStatus, manifest.nReceived,
                          manifest.nContentLength < 0 ? ", no Content-Length (a cut list could not be told)" : ""));
 
-    std::vector<ListEntry> entries;
-    ManifestReader reader(entries);
-    reader.Feed(manifest.body.data(), manifest.body.size());
-    reader.Finish();
+    // The list kept as its bytes and an offset a line, its plan as two bytes a line: the check's memory
+    // stays near the list's own size, however many lines it has.
+    PackedLines lines;
+    if (!lines.Read(manifest.body.data(), manifest.body.size())) {
+        reporter.Line("FAILED   " + options.strUrl + ": too large");
+        curl_global_cleanup();
+        return 1;
+    }
+    manifest.body = std::string();   // the packed lines hold it now
     const std::string prefix = RequestPrefix(object);
-    const std::vector<LineAudit> audits = AuditList(entries, prefix, kDefaultInstallDir936);
-    std::vector<size_t> fetched, toFetch;
-    for (size_t i = 0; i < entries.size(); ++i) {
-        if (audits[i].kind != LineKind::File)
+    const ListPlan plan(lines, prefix, kDefaultInstallDir936);
+    std::vector<size_t> toFetch;
+    size_t files = 0;
+    for (size_t i = 0; i < plan.size(); ++i) {
+        if (plan[i].kind != LineKind::File)
             continue;
-        fetched.push_back(i);
-        if (audits[i].verdict == PathVerdict::Ok)
+        ++files;
+        if (!plan[i].Refused())
             toFetch.push_back(i);
     }
 
     SignedDigests digests;
-    if (key)
-        CheckSignedDigests(getter, origin + prefix, key.get(), entries, fetched, digests, reporter, problems);
+    if (key) {
+        CheckSignedDigests(getter, origin + prefix, key.get(), manifest, plan, digests, reporter, problems);
+    } else {
+        for (const auto& same : plan.SameFiles())
+            reporter.Line("warning  " + Cp936ForDisplay(std::string(lines.Line(same.second))) + ": the same file on Windows as " +
+                          Cp936ForDisplay(std::string(lines.Line(same.first))) + " (a signed list naming both is refused)");
+    }
 
-    // Workers fetch the files in list order, as many at a time as asked; the report keeps list order.
-    std::vector<LineResult> results(entries.size());
-    std::vector<char> ready(entries.size(), 0);
+    // Workers fetch the files in list order, as many at a time as asked and never far ahead of the report,
+    // which keeps list order: only a window of results is held at once.
+    const size_t window = static_cast<size_t>(options.nJobs) * 4;
+    std::map<size_t, LineResult> results;   // by position in toFetch
+    size_t reported = 0;                    // files of toFetch reported so far
     std::mutex lock;
     std::condition_variable changed;
     std::atomic<size_t> next{0};
@@ -270,42 +306,48 @@ int main(int argc, char** argv)
         workers.emplace_back([&] {
             HttpGetter worker(kConnectSeconds, options.nTimeoutSeconds, &bytesSeen);
             for (size_t k = next++; k < toFetch.size(); k = next++) {
-                LineResult result = CheckFile(worker, origin, prefix, toFetch[k], entries, key ? &digests : nullptr);
+                {
+                    std::unique_lock<std::mutex> guard(lock);
+                    changed.wait(guard, [&] { return k < reported + window; });
+                }
+                LineResult result = CheckFile(worker, origin, prefix, toFetch[k], lines, key ? &digests : nullptr);
                 std::lock_guard<std::mutex> guard(lock);
-                results[toFetch[k]] = std::move(result);
-                ready[toFetch[k]] = 1;
-                changed.notify_one();
+                results.emplace(k, std::move(result));
+                changed.notify_all();
             }
         });
     }
 
-    Reporter lines(fetched.size());
+    Reporter report(files);
     size_t filesDone = 0;
     long long bytes = 0;
-    for (size_t i = 0; i < entries.size(); ++i) {
+    for (size_t i = 0; i < plan.size(); ++i) {
         LineResult result;
-        if (audits[i].kind == LineKind::File && audits[i].verdict == PathVerdict::Ok) {
+        if (plan[i].kind == LineKind::File && !plan[i].Refused()) {
             std::unique_lock<std::mutex> guard(lock);
-            while (!ready[i]) {
+            while (results.count(reported) == 0) {
                 guard.unlock();
-                lines.Progress(filesDone, bytesSeen.load());
+                report.Progress(filesDone, bytesSeen.load());
                 guard.lock();
                 changed.wait_for(guard, std::chrono::milliseconds(250));
             }
-            result = std::move(results[i]);
+            result = std::move(results[reported]);
+            results.erase(reported);
+            ++reported;
+            changed.notify_all();
         } else {
-            result = CheckUnfetched(entries[i], audits[i]);
+            result = CheckUnfetched(plan, i);
         }
-        if (audits[i].kind == LineKind::File)
+        if (plan[i].kind == LineKind::File)
             ++filesDone;
         bytes += result.nBytes;
         problems += result.bProblem ? 1 : 0;
-        lines.Line(result.strReport);
+        report.Line(result.strReport);
     }
     for (std::thread& worker : workers)
         worker.join();
-    lines.ClearProgress();
-    std::printf("%zu files, %lld bytes, %d problems\n", fetched.size(), bytes, problems);
+    report.ClearProgress();
+    std::printf("%zu files, %lld bytes, %d problems\n", files, bytes, problems);
     curl_global_cleanup();
     return problems == 0 ? 0 : 1;
 }

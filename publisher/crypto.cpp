@@ -62,6 +62,13 @@ Sha256Digest Sha256Stream::Final()
     return digest;
 }
 
+Sha256Digest Sha256Of(const std::string& bytes)
+{
+    Sha256Stream stream;
+    stream.Update(bytes.data(), bytes.size());
+    return stream.Final();
+}
+
 bool Sha256OfFile(const std::string& path, Sha256Digest& digest, std::string& error)
 {
     unique_file file(std::fopen(path.c_str(), "rb"));

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string>
 
-#include "engine/digest_list.h"
+#include "engine/list_header.h"
 #include "publisher/owners.h"
 
 // A SHA-256 digest of bytes that arrive in pieces.
@@ -18,6 +18,8 @@ private:
     unique_evp_md_ctx m_ctx;
 };
 
+// The digest of bytes in memory.
+Sha256Digest Sha256Of(const std::string& bytes);
 // The digest of a whole file; false (and why in error) when it cannot be read.
 bool Sha256OfFile(const std::string& path, Sha256Digest& digest, std::string& error);
 

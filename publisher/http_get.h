@@ -4,7 +4,7 @@
 #include <atomic>
 #include <string>
 
-#include "engine/digest_list.h"
+#include "engine/list_header.h"
 #include "publisher/owners.h"
 
 struct HttpAnswer {

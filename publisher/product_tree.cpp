@@ -5,9 +5,11 @@
 #include <filesystem>
 #include <system_error>
 
+#include "engine/list_files.h"
+
 namespace fs = std::filesystem;
 
-const char* const kListFileNames[3] = {"list.txt", "list.sha256", "list.sha256.sig"};
+const char* const kListFileNames[3] = {kListFileName, kDigestListName, kSignatureName};
 
 namespace {
 
@@ -17,7 +19,8 @@ bool IsListFile(const fs::path& relative)
         return false;
     const std::string name = relative.string();
     for (const char* listName : kListFileNames)
-        if (name == listName || name == std::string(listName) + ".new")
+        // The tools' own outputs, and the new files they are written under first (name.new-XXXXXX).
+        if (name == listName || name.rfind(std::string(listName) + ".new", 0) == 0)
             return true;
     return false;
 }

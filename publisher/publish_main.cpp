@@ -1,14 +1,21 @@
 // qelmora-publish: writes a product folder's list.txt (and, with a key, its signed digests), or refuses.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "engine/digest_list.h"
 #include "engine/list_audit.h"
+#include "engine/list_files.h"
+#include "engine/list_header.h"
+#include "engine/list_plan.h"
 #include "publisher/crypto.h"
 #include "publisher/gbk_names.h"
 #include "publisher/owners.h"
@@ -19,10 +26,14 @@ namespace {
 // The folder the default build's manifest stands in: the lines' request paths start with it.
 const char kManifestFolder[] = "/Lineinstall_qmra/";
 
+constexpr long long kDefaultLifeSeconds = 30LL * 24 * 3600;
+
 struct Options {
     std::string strProductDir;
     std::string strKeyPath;
     std::string strServerDir;
+    std::string strVersion;   // empty: the publishing time
+    std::string strExpires;   // empty: 30 days from now
 };
 
 bool ParseOptions(int argc, char** argv, Options& options)
@@ -33,12 +44,56 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.strKeyPath = argv[++i];
         else if (arg == "--server-dir" && i + 1 < argc)
             options.strServerDir = argv[++i];
+        else if (arg == "--version" && i + 1 < argc)
+            options.strVersion = argv[++i];
+        else if (arg == "--expires" && i + 1 < argc)
+            options.strExpires = argv[++i];
         else if (!arg.empty() && arg[0] != '-' && options.strProductDir.empty())
             options.strProductDir = arg;
         else
             return false;
     }
     return !options.strProductDir.empty();
+}
+
+// --expires: "30d" or "12h" from now, or a time such as "2027-01-31T00:00:00Z"; false for anything else.
+bool ParseExpiry(const std::string& text, long long now, long long& expires)
+{
+    if (ParseUtcTime(text, expires))
+        return true;
+    if (text.size() < 2 || text.size() > 7 || (text.back() != 'd' && text.back() != 'h'))
+        return false;
+    long long count = 0;
+    for (size_t i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+        count = count * 10 + (text[i] - '0');
+    }
+    expires = now + count * (text.back() == 'd' ? 86400 : 3600);
+    return true;
+}
+
+// The header's version and expiry from the options; false (and why on stderr) when they are not usable.
+bool HeaderTimes(const Options& options, long long now, ListHeader& header)
+{
+    header.version = now;
+    if (!options.strVersion.empty() && !ParseListVersion(options.strVersion, header.version)) {
+        std::fprintf(stderr, "qelmora-publish: --version %s: a decimal from 1 to 9223372036854775807\n",
+                     options.strVersion.c_str());
+        return false;
+    }
+    header.expires = now + kDefaultLifeSeconds;
+    if (!options.strExpires.empty() && !ParseExpiry(options.strExpires, now, header.expires)) {
+        std::fprintf(stderr, "qelmora-publish: --expires %s: 30d, 12h or a time such as 2027-01-31T00:00:00Z\n",
+                     options.strExpires.c_str());
+        return false;
+    }
+    if (header.expires <= now) {
+        std::fprintf(stderr, "qelmora-publish: --expires %s: %s is not in the future\n", options.strExpires.c_str(),
+                     FormatUtcTime(header.expires).c_str());
+        return false;
+    }
+    return true;
 }
 
 std::string JoinForDisplay(const std::vector<std::string>& components)
@@ -88,7 +143,8 @@ std::vector<ListedFile> ListFiles(const ProductTree& tree, int& problems)
     return listed;
 }
 
-// One report line per file the installer would not fetch and place into the default folder.
+// One report line per file the installer would not fetch and place into the default folder: the installer's
+// own reading of the list, as it will read it from the server.
 int AuditLines(const std::vector<ListedFile>& listed)
 {
     std::vector<ListEntry> entries(listed.size());
@@ -96,26 +152,26 @@ int AuditLines(const std::vector<ListedFile>& listed)
         entries[i].nLine = static_cast<int>(i);
         entries[i].strText = listed[i].strLine;
     }
+    const EntryLines lines(entries);
+    const ListPlan plan(lines, kManifestFolder, kDefaultInstallDir936);
     int problems = 0;
-    const std::vector<LineAudit> audits = AuditList(entries, kManifestFolder, kDefaultInstallDir936);
-    for (size_t i = 0; i < audits.size(); ++i) {
+    for (size_t i = 0; i < plan.size(); ++i) {
         const char* shown = listed[i].strShown.c_str();
-        const LineAudit& audit = audits[i];
-        if (audit.kind == LineKind::Skipped) {
+        if (plan[i].kind == LineKind::Skipped) {
             std::printf("refused: %s: no \".\" in its path after the first character, so the installer never fetches it\n", shown);
             ++problems;
-        } else if (audit.kind == LineKind::Folder) {
+        } else if (plan[i].kind == LineKind::Folder) {
             std::printf("refused: %s: the installer would read it as a folder\n", shown);
             ++problems;
-        } else if (audit.verdict != PathVerdict::Ok) {
-            std::printf("refused: %s: %s\n", shown, PathVerdictReason(audit.verdict));
+        } else if (plan[i].Refused()) {
+            std::printf("refused: %s: %s\n", shown, PathVerdictReason(plan[i].verdict));
             ++problems;
-        } else if (audit.localBytes > kRoomyPathBytes) {
+        } else if (plan.LocalBytes(i) > kRoomyPathBytes) {
             std::printf("warning: %s: %zu bytes as \"%s...\"; an install folder longer than the default may not hold it\n",
-                        shown, audit.localBytes, kDefaultInstallDir936);
+                        shown, plan.LocalBytes(i), kDefaultInstallDir936);
         }
     }
-    for (const auto& same : FindSameNames(entries)) {
+    for (const auto& same : plan.SameFiles()) {
         std::printf("refused: %s: the same file on Windows as %s (names differ only in case)\n",
                     listed[same.second].strShown.c_str(), listed[same.first].strShown.c_str());
         ++problems;
@@ -123,12 +179,70 @@ int AuditLines(const std::vector<ListedFile>& listed)
     return problems;
 }
 
-bool WriteWhole(const std::string& path, const std::string& bytes)
+// Writes bytes to a new file of its own in dir and returns its path: mkstemp creates it exclusively
+// (O_CREAT | O_EXCL), so a symbolic link of any name in the folder is never written through. Empty, and
+// why in error, on failure.
+std::string WriteNewFile(const std::string& dir, const std::string& name, const std::string& bytes, std::string& error)
 {
-    unique_file file(std::fopen(path.c_str(), "wb"));
-    if (!file || std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
-        return false;
-    return std::fclose(file.release()) == 0;
+    std::string path = dir + "/" + name + ".new-XXXXXX";
+    const int fd = ::mkstemp(path.data());
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return std::string();
+    }
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0)
+            break;
+        done += static_cast<size_t>(wrote);
+    }
+    // mkstemp makes the file readable by its owner alone; the web server's workers must read it, as any
+    // file written under the user's umask.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    bool ok = done == bytes.size() && ::fchmod(fd, 0666 & ~mask) == 0;
+    if (!ok)
+        error = std::strerror(errno);
+    if (::close(fd) != 0 && ok) {
+        error = std::strerror(errno);
+        ok = false;
+    }
+    if (!ok) {
+        ::unlink(path.c_str());
+        return std::string();
+    }
+    return path;
+}
+
+// Every output is written under a new name of its own first and renamed over its place only when all are
+// complete. rename replaces a link of the output's name itself, never what it points to.
+bool WriteOutputs(const std::string& dir, const std::vector<std::pair<std::string, std::string>>& outputs)
+{
+    std::vector<std::string> written;
+    std::string error;
+    for (const auto& output : outputs) {
+        const std::string temp = WriteNewFile(dir, output.first, output.second, error);
+        if (temp.empty()) {
+            std::fprintf(stderr, "qelmora-publish: cannot write %s/%s: %s\n", dir.c_str(), output.first.c_str(),
+                         error.c_str());
+            for (const std::string& path : written)
+                ::unlink(path.c_str());
+            return false;
+        }
+        written.push_back(temp);
+    }
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        if (std::rename(written[i].c_str(), (dir + "/" + outputs[i].first).c_str()) != 0) {
+            std::fprintf(stderr, "qelmora-publish: cannot rename %s: %s\n", outputs[i].first.c_str(), std::strerror(errno));
+            for (size_t j = i; j < written.size(); ++j)
+                ::unlink(written[j].c_str());
+            return false;
+        }
+    }
+    return true;
 }
 
 // A Linux web server finds a file by the bytes of its request path, and the installer asks for code page
@@ -153,35 +267,9 @@ bool WriteServerCopy(const std::string& dir, const std::vector<ListedFile>& list
             return false;
         }
     }
-    for (const auto& output : outputs)
-        if (!WriteWhole(dir + "/" + output.first, output.second)) {
-            std::fprintf(stderr, "qelmora-publish: cannot write %s/%s\n", dir.c_str(), output.first.c_str());
-            return false;
-        }
-    return true;
+    return WriteOutputs(dir, outputs);
 }
 
-
-// Every output is written beside its place first and renamed over it only when all are complete.
-bool WriteOutputs(const std::string& dir, const std::vector<std::pair<std::string, std::string>>& outputs)
-{
-    for (const auto& output : outputs) {
-        if (!WriteWhole(dir + "/" + output.first + ".new", output.second)) {
-            std::fprintf(stderr, "qelmora-publish: cannot write %s/%s: %s\n", dir.c_str(), output.first.c_str(),
-                         std::strerror(errno));
-            for (const auto& written : outputs)
-                std::remove((dir + "/" + written.first + ".new").c_str());
-            return false;
-        }
-    }
-    for (const auto& output : outputs) {
-        if (std::rename((dir + "/" + output.first + ".new").c_str(), (dir + "/" + output.first).c_str()) != 0) {
-            std::fprintf(stderr, "qelmora-publish: cannot rename %s: %s\n", output.first.c_str(), std::strerror(errno));
-            return false;
-        }
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -189,9 +277,14 @@ int main(int argc, char** argv)
 {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: qelmora-publish PRODUCT_DIR [--key PRIVATE.pem] [--server-dir NEW_DIR]\n");
+        std::fprintf(stderr, "usage: qelmora-publish PRODUCT_DIR [--key PRIVATE.pem [--version N] [--expires 30d|12h|"
+                             "YYYY-MM-DDTHH:MM:SSZ]] [--server-dir NEW_DIR]\n");
         return 2;
     }
+    const long long now = static_cast<long long>(std::time(nullptr));
+    ListHeader header;
+    if (!HeaderTimes(options, now, header))
+        return 2;
     std::string error;
     unique_evp_pkey key;
     if (!options.strKeyPath.empty() && !(key = LoadPrivateKey(options.strKeyPath, error))) {
@@ -225,9 +318,10 @@ int main(int argc, char** argv)
     std::string list;
     for (const ListedFile& file : listed)
         list += file.strLine + "\r\n";
-    std::vector<std::pair<std::string, std::string>> outputs = {{"list.txt", list}};
+    std::vector<std::pair<std::string, std::string>> outputs = {{kListFileName, list}};
     if (key) {
-        std::string digests;
+        header.listDigest = Sha256Of(list);
+        std::string digests = ListHeaderText(header);
         for (const ListedFile& file : listed) {
             Sha256Digest digest{};
             if (!Sha256OfFile(file.strDiskPath, digest, error)) {
@@ -241,14 +335,14 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "qelmora-publish: signing list.sha256 failed\n");
             return 2;
         }
-        outputs.emplace_back("list.sha256", digests);
-        outputs.emplace_back("list.sha256.sig", signature);
+        outputs.emplace_back(kDigestListName, digests);
+        outputs.emplace_back(kSignatureName, signature);
     }
     if (!WriteOutputs(options.strProductDir, outputs))
         return 2;
     if (!key) {
         // Digests of an earlier list would not match this one: a build with a key would refuse the install.
-        for (const char* stale : {"list.sha256", "list.sha256.sig"})
+        for (const char* stale : {kDigestListName, kSignatureName})
             if (std::remove((options.strProductDir + "/" + stale).c_str()) == 0)
                 std::printf("removed: %s: it belonged to an earlier list\n", stale);
     }
@@ -264,5 +358,8 @@ int main(int argc, char** argv)
     }
     std::printf("list.txt: %zu files, %lld bytes%s\n", listed.size(), bytes,
                 key ? "; list.sha256 and list.sha256.sig signed" : "");
+    if (key)
+        std::printf("list.sha256: version %lld, expires %s; publish again before then\n", header.version,
+                    FormatUtcTime(header.expires).c_str());
     return 0;
 }

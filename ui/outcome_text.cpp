@@ -16,6 +16,8 @@ std::string FailedEndText(const InstallOutcome& outcome)
         return "安装文件清单无法获取。";
     case InstallEnd::NotVerified:
         return "安装文件校验失败，未安装任何文件。";
+    case InstallEnd::ListExpired:
+        return "安装文件清单已过期，请检查系统日期。";
     case InstallEnd::Complete:
         break;
     }

@@ -1,7 +1,10 @@
 """qelmora-check against nginx and a fault server: it passes a good server and finds every planted fault."""
+import hashlib
 import os
 import shutil
+import subprocess
 import sys
+import time
 import unittest
 
 from tools import CHECK, PUBLISH, ROOT, SAMPLE, list_line, make_key, make_tree, run, scratch
@@ -51,7 +54,8 @@ class CheckServer(unittest.TestCase):
         self.assertEqual(rc, 0, lines)
         total = sum(map(len, SAMPLE.values()))
         self.assertEqual(lines[-1], "%d files, %d bytes, 0 problems" % (len(SAMPLE), total))
-        self.assertTrue(lines[1].startswith("signed   list.sha256: %d lines" % len(SAMPLE)), lines)
+        self.assertRegex(lines[1], r"^signed   list\.sha256: version \d+, expires \S+Z \((29 days 23|30 days 0) hours left\)$")
+        self.assertEqual(lines[2], "signed   list.sha256: %d files, the signature verifies" % len(SAMPLE))
         oks = [l for l in lines if l.startswith("ok       ")]
         self.assertEqual(len(oks), len(SAMPLE))
         self.assertIn("ok       文档\\用户手册.txt: 200, %d bytes" % len(SAMPLE["文档/用户手册.txt"]), lines)
@@ -90,21 +94,69 @@ class CheckServer(unittest.TestCase):
             f.write(b"late")
         rc, lines = self.check(url, "--key", self.public)
         self.assertEqual(rc, 1)
-        self.assertTrue(any(l.startswith("FAILED   list.sha256 names other lines") for l in lines), lines)
+        self.assertIn("FAILED   list.txt is not the list whose SHA-256 list.sha256 names; the installer would fetch "
+                      "nothing", lines)
         url = self.serve()
         rc, lines = self.check(url, "--key", self.public)
         self.assertIn("FAILED   list.sha256: status 404; the installer would fetch nothing", lines)
 
+    def resign(self, header_lines, key=None):
+        """list.sha256 on the server with other header lines, signed with openssl as a publisher could."""
+        path = os.path.join(self.server_dir, "list.sha256")
+        with open(path, "rb") as f:
+            body = f.read().split(b"\n", 4)[4]
+        with open(path, "wb") as f:
+            f.write(b"".join(l + b"\n" for l in header_lines) + body)
+        subprocess.run(["openssl", "dgst", "-sha256", "-sign", key or self.private, "-out", path + ".sig", path],
+                       check=True, timeout=30)
+
+    def header(self, expires, version=5):
+        with open(os.path.join(self.server_dir, "list.txt"), "rb") as f:
+            digest = hashlib.sha256(f.read()).hexdigest()
+        return [b"qelmora-list 1", b"version %d" % version,
+                time.strftime("expires %Y-%m-%dT%H:%M:%SZ", time.gmtime(expires)).encode(),
+                b"list.txt " + digest.encode()]
+
+    def test_expiry_is_reported_and_an_expired_list_fails(self):
+        url = self.serve(key=self.private)
+        now = int(time.time())
+        self.resign(self.header(now + 3 * 86400 + 600, version=77))
+        rc, lines = self.check(url, "--key", self.public)
+        self.assertEqual(rc, 0, lines)
+        self.assertRegex(lines[1], r"^signed   list\.sha256: version 77, expires \S+ \(3 days 0 hours left\)$")
+        self.assertIn("warning  the list expires in less than 7 days: publish it again (qelmora-publish --key)", lines)
+
+        self.resign(self.header(now - 2 * 3600))
+        rc, lines = self.check(url, "--key", self.public)
+        self.assertEqual(rc, 1, lines)
+        self.assertRegex(lines[1], r"^signed   list\.sha256: version 5, expires \S+ \(expired 2 hours 0 minutes ago\)$")
+        self.assertIn("FAILED   the list has expired; the installer would fetch nothing", lines)
+        self.assertTrue(lines[-1].endswith(", 1 problems"), lines)
+
+        good = self.header(now + 86400)
+        for name, header in [("a line missing", good[:1] + good[2:]), ("reordered", [good[0], good[2], good[1], good[3]]),
+                             ("another list", good[:3] + [b"list.txt " + b"0" * 64])]:
+            with self.subTest(name):
+                self.resign(header)
+                rc, lines = self.check(url, "--key", self.public)
+                self.assertEqual(rc, 1, lines)
+                self.assertTrue(any(l.startswith("FAILED   list.") and l.endswith("the installer would fetch nothing")
+                                    for l in lines), lines)
+        # Without a key nothing of this is looked at.
+        self.assertEqual(self.check(url)[0], 0)
+
     def test_refused_skipped_and_folder_lines_are_told_apart(self):
-        url = self.serve(extra_lines="LICENSE\r\nCON.txt\r\n..\\up.txt\r\n插件.d\\\r\n\r\n".encode("gbk"))
+        url = self.serve(extra_lines="LICENSE\r\nCON.txt\r\n..\\up.txt\r\n插件.d\\\r\n\r\nUnload.bat\r\n".encode("gbk"))
         rc, lines = self.check(url)
         self.assertEqual(rc, 1)
+        self.assertIn("REFUSED  Unload.bat: unload.bat in the install folder is the installer's own uninstall script",
+                      lines)
         self.assertIn('skipped  LICENSE: no "." in its request path, never fetched', lines)
         self.assertTrue(any(l.startswith("REFUSED  CON.txt: a device name") for l in lines), lines)
         self.assertIn("REFUSED  ..\\up.txt: holds a '..' component", lines)
         self.assertIn("folder   插件.d\\", lines)
         self.assertIn("skipped  (line %d is empty)" % (len(SAMPLE) + 5), lines)
-        self.assertTrue(lines[-1].endswith(", 2 problems"), lines)
+        self.assertTrue(lines[-1].endswith(", 3 problems"), lines)
 
     def test_manifest_that_cannot_be_had_ends_the_check(self):
         url = self.serve()

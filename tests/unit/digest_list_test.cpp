@@ -1,29 +1,27 @@
-// Reading list.sha256 and binding it to the fetched lines of list.txt.
+// Reading list.sha256's digest lines and binding them to the file lines of list.txt.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "engine/digest_list.h"
-#include "engine/manifest_reader.h"
+#include "engine/list_lines.h"
 
 namespace {
 
 const std::string kA(64, 'a');
 const std::string kB = "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
 
-std::vector<ListEntry> Manifest(const std::string& body)
+PackedLines Manifest(const std::string& body)
 {
-    std::vector<ListEntry> entries;
-    ManifestReader reader(entries);
-    reader.Feed(body.data(), body.size());
-    reader.Finish();
-    return entries;
+    PackedLines lines;
+    lines.Read(body.data(), body.size());
+    return lines;
 }
 
-bool Read(DigestList& list, const std::string& body)
+bool Read(DigestList& list, const std::string& body, const ListLines& lines, const std::vector<size_t>& files)
 {
-    return list.Read(body.data(), body.size());
+    return list.Read(body.data(), body.size(), lines, files);
 }
 
 }  // namespace
@@ -33,10 +31,9 @@ TEST(DigestList, ReadsLfAndCrLfLinesAndKeepsTheTextByteForByte)
     for (const char* end : {"\n", "\r\n"}) {
         DigestList list;
         const std::string body = kA + "  a.dll" + end + kB + "  sub\\数据 x.txt  " + end;
-        ASSERT_TRUE(Read(list, body)) << end;
+        const auto lines = Manifest(std::string("a.dll") + end + "sub\\数据 x.txt  " + end);
+        ASSERT_TRUE(Read(list, body, lines, {0, 1})) << end;
         ASSERT_EQ(list.size(), 2u);
-        const auto entries = Manifest(std::string("a.dll") + end + "sub\\数据 x.txt  " + end);
-        ASSERT_TRUE(list.Bind(entries, {0, 1}));
         EXPECT_EQ((*list.DigestOf(0))[0], 0xAA);
         EXPECT_EQ((*list.DigestOf(1))[0], 0x01);
         EXPECT_EQ((*list.DigestOf(1))[31], 0xEF);
@@ -46,13 +43,13 @@ TEST(DigestList, ReadsLfAndCrLfLinesAndKeepsTheTextByteForByte)
 TEST(DigestList, AnEmptyListMatchesAManifestWithNothingFetched)
 {
     DigestList list;
-    ASSERT_TRUE(Read(list, ""));
-    EXPECT_TRUE(list.Bind(Manifest("bin\n\nsub\n"), {}));
+    ASSERT_TRUE(Read(list, "", Manifest("bin\n\nsub\n"), {}));
     EXPECT_EQ(list.DigestOf(0), nullptr);
 }
 
 TEST(DigestList, MalformedLinesRefuseTheWholeList)
 {
+    const auto lines = Manifest("a.dll\na.dll\n");
     const std::string good = kA + "  a.dll\n";
     for (const std::string& bad : {
              std::string(63, 'a') + "  a.dll\n",                 // a digit short
@@ -66,52 +63,54 @@ TEST(DigestList, MalformedLinesRefuseTheWholeList)
              std::string("\n"),                                  // an empty line
          }) {
         DigestList list;
-        EXPECT_FALSE(Read(list, good + bad)) << bad;
+        EXPECT_FALSE(Read(list, good + bad, lines, {0, 1})) << bad;
         EXPECT_EQ(list.size(), 0u);
     }
-    DigestList list;
-    EXPECT_TRUE(Read(list, good + kA + "  \n"));   // an empty name is a line; Bind decides
 }
 
-TEST(DigestList, BindNeedsExactlyTheFetchedLinesInOrder)
+TEST(DigestList, BindNeedsExactlyTheFileLinesInOrder)
 {
-    const auto entries = Manifest("a.dll\nbin\nb.dll\nc.dll\n");
-    const std::vector<size_t> fetched = {0, 2, 3};
-    auto bind = [&](const std::string& body, const std::vector<size_t>& lines) {
+    const auto lines = Manifest("a.dll\nbin\nb.dll\nc.dll\n");
+    const std::vector<size_t> files = {0, 2, 3};
+    auto bind = [&](const std::string& body, const std::vector<size_t>& which) {
         DigestList list;
-        return Read(list, body) && list.Bind(entries, lines);
+        return Read(list, body, lines, which);
     };
     const std::string a = kA + "  a.dll\n", b = kA + "  b.dll\n", c = kA + "  c.dll\n";
-    EXPECT_TRUE(bind(a + b + c, fetched));
-    EXPECT_FALSE(bind(a + c + b, fetched));                       // reordered
-    EXPECT_FALSE(bind(a + b, fetched));                           // a line missing
-    EXPECT_FALSE(bind(a + b + c + kA + "  d.dll\n", fetched));    // a line more
-    EXPECT_FALSE(bind(a + kA + "  bin\n" + b + c, fetched));      // a line that is not fetched
-    EXPECT_FALSE(bind(a + kA + "  B.dll\n" + c, fetched));        // names compare byte for byte
-    EXPECT_FALSE(bind(a + kA + "  b.dll \n" + c, fetched));
-    EXPECT_FALSE(bind(a + b + c, {0, 2, 9}));                     // no such entry
-    EXPECT_FALSE(bind(a + b + c, {2, 0, 3}));                     // fetched out of order
+    EXPECT_TRUE(bind(a + b + c, files));
+    EXPECT_TRUE(bind(a + b + kA + "  c.dll", files));             // a last line without LF
+    EXPECT_FALSE(bind(a + c + b, files));                         // reordered
+    EXPECT_FALSE(bind(a + b, files));                             // a line missing
+    EXPECT_FALSE(bind(a + b + c + kA + "  d.dll\n", files));      // a line more
+    EXPECT_FALSE(bind(a + kA + "  bin\n" + b + c, files));        // a line that is not fetched
+    EXPECT_FALSE(bind(a + kA + "  B.dll\n" + c, files));          // names compare byte for byte
+    EXPECT_FALSE(bind(a + kA + "  b.dll \n" + c, files));
+    EXPECT_FALSE(bind(a + b + c, {0, 2, 9}));                     // no such line
+    EXPECT_FALSE(bind(a + b + c, {2, 0, 3}));                     // files out of order
 }
 
-TEST(DigestList, DigestsBelongToTheirEntriesOnly)
+TEST(DigestList, DigestsBelongToTheirLinesOnly)
 {
-    const auto entries = Manifest("a.dll\nbin\na.dll\n");   // the same line twice, two digests
+    const auto lines = Manifest("a.dll\nbin\na.dll\n");   // the same line twice, two digests
     DigestList list;
-    ASSERT_TRUE(Read(list, kA + "  a.dll\n" + kB + "  a.dll\n"));
-    ASSERT_TRUE(list.Bind(entries, {0, 2}));
+    ASSERT_TRUE(Read(list, kA + "  a.dll\n" + kB + "  a.dll\n", lines, {0, 2}));
     EXPECT_EQ((*list.DigestOf(0))[0], 0xAA);
     EXPECT_EQ(list.DigestOf(1), nullptr);
     EXPECT_EQ((*list.DigestOf(2))[0], 0x01);
     EXPECT_EQ(list.DigestOf(3), nullptr);
 
-    ASSERT_FALSE(list.Bind(entries, {0}));
-    EXPECT_EQ(list.DigestOf(0), nullptr);   // a failed bind leaves no digest behind
+    ASSERT_FALSE(Read(list, kA + "  a.dll\n", lines, {0, 2}));
+    EXPECT_EQ(list.DigestOf(0), nullptr);   // a failed read leaves no digest behind
 }
 
-TEST(DigestList, HexDigests)
+TEST(PackedLines, ReadAsTheManifestReaderReads)
 {
-    Sha256Digest digest{};
-    EXPECT_TRUE(ParseLowerHexDigest(kB.data(), kB.size(), digest));
-    EXPECT_EQ(digest[1], 0x23);
-    EXPECT_FALSE(ParseLowerHexDigest(kB.data(), 63, digest));
+    const auto lines = Manifest("a\r\n\r\nb\rc\nlast");
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines.Line(0), "a");
+    EXPECT_EQ(lines.Line(1), "");
+    EXPECT_EQ(lines.Line(2), "bc");
+    EXPECT_EQ(lines.Line(3), "last");
+    EXPECT_EQ(Manifest("x\n\r").size(), 1u);   // CRs after the last LF are no line
+    EXPECT_EQ(Manifest("").size(), 0u);
 }

@@ -31,6 +31,9 @@ TEST(FailedEndText, EachEndHasItsGb2312Text)
     EXPECT_EQ(Hex(FailedEndText(Ended(InstallEnd::Stopped))), "b0b2d7b0d2d1cda3d6b9a1a3");
     EXPECT_EQ(FailedEndText(Ended(InstallEnd::ManifestRefused)), "安装文件清单无法获取。");
     EXPECT_EQ(FailedEndText(Ended(InstallEnd::NotVerified)), "安装文件校验失败，未安装任何文件。");
+    // 安装文件清单已过期，请检查系统日期。: a list out of date, or a system date that is wrong
+    EXPECT_EQ(Hex(FailedEndText(Ended(InstallEnd::ListExpired))),
+              "b0b2d7b0cec4bcfec7e5b5a5d2d1b9fdc6daa3acc7ebbcecb2e9cfb5cdb3c8d5c6daa1a3");
 }
 
 TEST(FailedEndText, FailedFilesAreCounted)

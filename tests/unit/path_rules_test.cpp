@@ -148,15 +148,6 @@ TEST(RequestPath, BytesAServerWouldNotTakeRawAreEscapedInTheLineOnly)
     EXPECT_EQ(RequestObject(prefix, "odd\x80\xFF.bin"), prefix + "odd%80%FF.bin");
 }
 
-TEST(LocalPath, OneKeyForEveryWayOfNamingTheSameFile)
-{
-    EXPECT_EQ(SameFileKey(kDir + "sub/A.dll"), SameFileKey(kDir + "SUB\\a.DLL"));
-    EXPECT_EQ(SameFileKey(kDir + "./x.dll"), SameFileKey(kDir + "x.dll"));
-    EXPECT_NE(SameFileKey(kDir + "a.dll"), SameFileKey(kDir + "b.dll"));
-    // A trail byte in the letters' range is part of its character, not a letter to fold.
-    EXPECT_NE(SameFileKey(kDir + "\x81\x61.txt"), SameFileKey(kDir + "\x81\x41.txt"));
-}
-
 TEST(LocalPath, LiteralFormForExtendedLengthNames)
 {
     EXPECT_EQ(LiteralPath936("C:\\Program Files\\Qelmora\\a/b//./c.dll.~qdl"),

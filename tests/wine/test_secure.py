@@ -10,6 +10,7 @@ import re
 import shutil
 import subprocess
 import sys
+import time
 import unittest
 import urllib.parse
 
@@ -97,14 +98,29 @@ def write_product(root, tree, manifest_lines):
     return folder
 
 
-def sign_product(folder, tree, manifest_lines, private_key):
-    """list.sha256 and list.sha256.sig as a publisher makes them with sha256sum and openssl dgst."""
+def list_header(folder, version=None, expires=None):
+    """The four header lines for the served list.txt: by default version now, expiring in a day."""
+    with open(os.path.join(folder, "list.txt"), "rb") as f:
+        digest = hashlib.sha256(f.read()).hexdigest()
+    now = int(time.time())
+    version = now if version is None else version
+    expires = time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime(now + 86400 if expires is None else expires))
+    return ("qelmora-list 1\nversion %d\nexpires %s\nlist.txt %s\n" % (version, expires, digest)).encode()
+
+
+def sign(folder, private_key):
+    openssl("dgst", "-sha256", "-sign", private_key, "-out", os.path.join(folder, "list.sha256.sig"),
+            os.path.join(folder, "list.sha256"))
+
+
+def sign_product(folder, tree, manifest_lines, private_key, header=None):
+    """list.sha256 and list.sha256.sig as a publisher makes them with sha256sum and openssl dgst; the header
+    is written here too, so that a test can give it any version and expiry, past ones included."""
     digests = b"".join(hashlib.sha256(tree[line]).hexdigest().encode() + b"  " + line.encode("gbk") + b"\n"
                        for line in manifest_lines if fetched(line))
     with open(os.path.join(folder, "list.sha256"), "wb") as f:
-        f.write(digests)
-    openssl("dgst", "-sha256", "-sign", private_key, "-out", os.path.join(folder, "list.sha256.sig"),
-            os.path.join(folder, "list.sha256"))
+        f.write((list_header(folder) if header is None else header) + digests)
+    sign(folder, private_key)
 
 
 def requested_paths(nginx):
@@ -252,10 +268,10 @@ class SignedList(SecureCase):
         address = urllib.parse.urlsplit(cache_value(SIGNED_BUILD, "QELMORA_MANIFEST_URL"))
         cls.port = address.port or 80
 
-    def signed_product(self, tree, manifest, name):
+    def signed_product(self, tree, manifest, name, **header):
         root = self.product_root(name)
         folder = write_product(root, tree, manifest)
-        sign_product(folder, tree, manifest, self.key)
+        sign_product(folder, tree, manifest, self.key, list_header(folder, **header) if header else None)
         return root, folder
 
     def run_engine(self, root, fresh=True):
@@ -369,6 +385,88 @@ class SignedList(SecureCase):
         self.assertIn('"GET /Lineinstall_qmra/big.bin HTTP/1.0" 206', log)
         self.assertLessEqual(relay.passed, len(tree["big.bin"]) + 3 * 1024 * 1024)
 
+    def test_the_real_installer_says_when_the_list_has_expired(self):
+        tree = {"Termview.exe": os.urandom(10_000)}
+        root, _ = self.signed_product(tree, list(tree), "signed-exe-expired", expires=int(time.time()) - 3600)
+        nginx = self.serve(root, self.port)
+
+        self.start_installer()
+        self.wine.driver("click", 1001)
+        self.assertTrue(self.wait_visible(1003), "the finish button comes also after a failure")
+        self.shot("secure-signed-expired")
+        self.assertFalse(self.visible(1001))
+        self.assertEqual(self.script(), SELF_DELETE)
+        self.assertFalse(os.path.exists(self.local("Termview.exe")))
+        self.assertEqual(requested_paths(nginx), [b"/Lineinstall_qmra/list.txt", b"/Lineinstall_qmra/list.sha256",
+                                                  b"/Lineinstall_qmra/list.sha256.sig"])
+
+    def test_only_the_publishers_current_list_installs(self):
+        tree = {"a.dll": b"A" * 1000, "sub/b.dat": b"B" * 2000}
+        manifest = ["a.dll", "sub", "sub/b.dat"]
+        oldest = int(cache_value(SIGNED_BUILD, "QELMORA_MIN_LIST_VERSION"))
+        now = int(time.time())
+
+        def change_list(change):
+            """list.txt changed on the way, after the publisher signed it."""
+            def apply(folder):
+                path = os.path.join(folder, "list.txt")
+                with open(path, "rb") as f:
+                    data = f.read()
+                with open(path, "wb") as f:
+                    f.write(change(data))
+            return apply
+
+        def signed_header(change):
+            """A header that breaks the form, signed with the publisher's key all the same."""
+            def apply(folder):
+                path = os.path.join(folder, "list.sha256")
+                with open(path, "rb") as f:
+                    lines = f.read().split(b"\n")
+                with open(path, "wb") as f:
+                    f.write(b"\n".join(change(lines)))
+                sign(folder, self.key)
+            return apply
+
+        def nothing(folder):
+            pass
+
+        cases = [
+            ("expired a minute ago", {"expires": now - 60}, nothing, "list-expired"),
+            ("expired years ago", {"expires": 1000000000}, nothing, "list-expired"),
+            ("a version under the build's oldest", {"version": oldest - 1}, nothing, "not-verified"),
+            ("an added folder line", {}, change_list(lambda d: d + b"junk\\deep\\tree\\\r\n"), "not-verified"),
+            ("an added folder line before a file", {}, change_list(lambda d: b"a.dll\\\r\n" + d), "not-verified"),
+            ("a changed line end", {}, change_list(lambda d: d.replace(b"\r\n", b"\n", 1)), "not-verified"),
+            ("a header line missing", {}, signed_header(lambda l: l[:1] + l[2:]), "not-verified"),
+            ("header lines reordered", {}, signed_header(lambda l: [l[0], l[2], l[1]] + l[3:]), "not-verified"),
+            ("no header, as lists were signed before", {}, signed_header(lambda l: l[4:]), "not-verified"),
+        ]
+        side = [b"/Lineinstall_qmra/list.txt", b"/Lineinstall_qmra/list.sha256", b"/Lineinstall_qmra/list.sha256.sig"]
+        for name, header, change, end in cases:
+            with self.subTest(name):
+                root, folder = self.signed_product(tree, manifest, "current", **header)
+                change(folder)
+                result, outcome, lines, paths = self.run_engine(root)
+                self.assertEqual((result, outcome), (0, [end, "0"]), lines)
+                self.assertNotIn("shortcuts", lines)
+                self.assertEqual(paths, side, "no product file is asked for")
+                self.assertEqual(self.placed_files(), ["unload.bat"])
+                self.assertEqual(self.script(), SELF_DELETE)
+
+        with self.subTest("one file named in two spellings"):
+            twins = {"\uff41.dll": b"lower", "\uff21.dll": b"upper"}   # full-width a and A: one file on NTFS
+            root, _ = self.signed_product(twins, list(twins), "twins")
+            result, outcome, lines, paths = self.run_engine(root)
+            self.assertEqual((result, outcome), (0, ["not-verified", "0"]), lines)
+            self.assertEqual(paths, side)
+            self.assertEqual(self.placed_files(), ["unload.bat"])
+
+        # The build's oldest version itself, not yet expired, installs.
+        root, _ = self.signed_product(tree, manifest, "current", version=oldest, expires=now + 120)
+        result, outcome, lines, paths = self.run_engine(root)
+        self.assertEqual((result, outcome), (1, ["complete", "0"]), lines)
+        self.assert_installed(tree)
+
     def test_a_list_that_does_not_verify_fetches_nothing_more(self):
         tree = {"a.dll": b"A" * 1000, "sub/b.dat": b"B" * 2000, "c.txt": b"C"}
         manifest = ["a.dll", "sub", "sub/b.dat", "c.txt"]
@@ -384,7 +482,8 @@ class SignedList(SecureCase):
             path = os.path.join(folder, "list.sha256")
             with open(path, "rb") as f:
                 data = bytearray(f.read())
-            data[70] = ord("0") if data[70] != ord("0") else ord("1")   # a digit of the second line
+            at = data.index(b"  sub/b.dat\n") - 10   # a digit of the file's digest, after the header
+            data[at] = ord("0") if data[at] != ord("0") else ord("1")
             with open(path, "wb") as f:
                 f.write(bytes(data))
 

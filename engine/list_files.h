@@ -1,0 +1,20 @@
+// The file list's names and limits, for the installer and the publisher's tools alike.
+#pragma once
+
+#include <cstddef>
+
+// The side files beside list.txt on the server, and the one the installer writes into the install folder.
+inline constexpr char kListFileName[] = "list.txt";
+inline constexpr char kDigestListName[] = "list.sha256";
+inline constexpr char kSignatureName[] = "list.sha256.sig";
+inline constexpr char kUninstallScriptName[] = "unload.bat";
+
+// The folder a quick install uses; the publisher's tools measure local paths below it.
+inline constexpr char kDefaultInstallDir936[] = "C:\\Program Files\\Qelmora\\";
+
+// No publisher's list comes near this; a larger answer is not a manifest and must not exhaust memory.
+inline constexpr long long kMaxManifestBytes = 64LL * 1024 * 1024;
+// The header, then 64 hex digits, two spaces and a line for every file: never more than this.
+inline constexpr size_t kDigestListLimit = 64 * 1024 * 1024;
+// A DER ECDSA P-256 signature holds at most 72 bytes.
+inline constexpr size_t kSignatureLimit = 256;

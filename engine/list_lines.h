@@ -1,0 +1,44 @@
+// Read access to a manifest's lines, whether held as ListEntry records or packed in one block.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/list_entry.h"
+
+class ListLines {
+public:
+    virtual ~ListLines() = default;
+    virtual size_t size() const = 0;
+    // The text of line i, valid as long as the lines are.
+    virtual std::string_view Line(size_t i) const = 0;
+};
+
+// The installer's records, which it keeps as they are.
+class EntryLines : public ListLines {
+public:
+    explicit EntryLines(const std::vector<ListEntry>& entries) : m_entries(entries) {}
+    size_t size() const override { return m_entries.size(); }
+    std::string_view Line(size_t i) const override { return m_entries[i].strText; }
+
+private:
+    const std::vector<ListEntry>& m_entries;
+};
+
+// list.txt read as ManifestReader reads it (a line ends at LF, every CR dropped, a last line without LF
+// counts when it holds something), kept as its bytes and one offset a line: about the list's own size,
+// where a record per line would cost several times that.
+class PackedLines : public ListLines {
+public:
+    // False when the list is larger than 4 GiB, which the offsets cannot hold.
+    bool Read(const char* data, size_t size);
+    size_t size() const override { return m_starts.size(); }
+    std::string_view Line(size_t i) const override;
+
+private:
+    std::string m_text;                  // the lines, each followed by LF
+    std::vector<std::uint32_t> m_starts;
+};

@@ -1,0 +1,46 @@
+// Whether a signed list.sha256 may be acted on: every check of the publisher's signed metadata, in one place.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "engine/digest_list.h"
+#include "engine/list_header.h"
+#include "engine/list_plan.h"
+
+enum class ListVerdict {
+    Ok,
+    BadSignature,  // no signature by the key over list.sha256's bytes (checked by the caller, not here)
+    BadHeader,     // the first four lines are not the header
+    ListChanged,   // list.txt's bytes are not the ones the header names
+    OldVersion,    // older than the oldest list this installer takes
+    Expired,       // the list's time is up (or the system clock is wrong)
+    LinesDiffer,   // the digest lines are not the list's file lines, in order, in form
+    SameFile,      // the list names one file twice, in spellings Windows takes for the same file
+};
+
+// Reads list.sha256 once its signature is known to hold, and answers for it. The installer and qelmora-check
+// ask the same questions here and act on the one answer: anything but Ok fetches nothing of the product.
+class SignedList {
+public:
+    // digestFile: list.sha256's bytes; listDigest: the SHA-256 of list.txt's bytes as received; plan: its
+    // lines as the walk reads them; now: the system clock in seconds since 1970 (UTC).
+    ListVerdict Accept(const std::string& digestFile, const Sha256Digest& listDigest, const ListPlan& plan,
+                       long long now, long long minVersion);
+
+    // The header, once one was read (also when a later check failed).
+    bool HasHeader() const { return m_bHasHeader; }
+    const ListHeader& Header() const { return m_header; }
+    // After Ok: the digest a file line's file must have; null for other lines and before.
+    const Sha256Digest* DigestOf(size_t line) const { return m_accepted ? m_digests.DigestOf(line) : nullptr; }
+    size_t Files() const { return m_digests.size(); }
+
+private:
+    bool m_bHasHeader = false;
+    bool m_accepted = false;
+    ListHeader m_header;
+    DigestList m_digests;
+};
+
+// A short English reason, for the tools' reports.
+const char* ListVerdictReason(ListVerdict verdict);
