@@ -330,13 +330,15 @@ class PathRefusals(EngineCase):
     def test_lines_that_leave_the_folder_are_refused_without_a_request(self):
         bad = ["..\\evil.dll", "a/../../evil.dll", "C:\\evil.dll", "\\evil.dll", "/evil.dll",
                "ads.txt:stream", "pipe|x.dll", "con.txt", "x" * 250 + ".dll", "part.dll.~qdl",
-               "CONIN$.txt", "clock$.dat", "LPT0.log"]
-        raw = [b"nul\x00byte.dll", b"bad\x81\x20trail.dll", b"cut\x81"]
+               "CONIN$.txt", "clock$.dat", "LPT0.log", "Unload.BAT", "unload.bat\\x.dll"]
+        # A line far longer than any path that fits is refused before it is read any further.
+        raw = [b"nul\x00byte.dll", b"bad\x81\x20trail.dll", b"cut\x81", b"long\\" * 4096 + b".dll"]
         routes = {n: b"EVIL" for n in bad}
         routes["ok.dll"] = b"OK"
         url = self.serve(b"\r\n".join([n.encode() for n in bad] + raw) + b"\r\nok.dll\r\n", routes)
         result, lines = self.install(url)
         self.assertEqual(result, 0)
+        self.assertIn("outcome files-failed %d" % (len(bad) + 3), lines)   # "cut\\x81" has no ".": skipped
         paths = [r["path"] for r in self.server.requests]
         self.assertEqual(paths, [PREFIX + "list.txt", PREFIX + "ok.dll"])
         self.assertFalse(os.path.exists(self.wine.host_path("C:\\evil.dll")))
