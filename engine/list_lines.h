@@ -35,10 +35,12 @@ class PackedLines : public ListLines {
 public:
     // False when the list is larger than 4 GiB, which the offsets cannot hold.
     bool Read(const char* data, size_t size);
+    // The same for a list already in memory, taken over and read in place.
+    bool Adopt(std::string text);
     size_t size() const override { return m_starts.size(); }
     std::string_view Line(size_t i) const override;
 
 private:
-    std::string m_text;                  // the lines, each followed by LF
+    std::string m_text;                  // the lines, each followed by LF (the last one perhaps not)
     std::vector<std::uint32_t> m_starts;
 };

@@ -2,7 +2,7 @@
 #include "engine/list_plan.h"
 
 #include <algorithm>
-#include <unordered_map>
+#include <cstdint>
 
 #include "engine/list_files.h"
 
@@ -48,8 +48,9 @@ ListPlan::ListPlan(const ListLines& lines, std::string prefix, std::string insta
 {
     const size_t n = lines.size();
     // The lines that could be placed at all, sorted by their bytes: a folder is found by a binary search
-    // for the lines that go on from it, never by taking every line apart at every separator.
-    std::vector<size_t> placeable;
+    // for the lines that go on from it, never by taking every line apart at every separator. Each line is
+    // then read on its own, in that order.
+    std::vector<std::uint32_t> sorted;
     for (size_t i = 0; i < n; ++i) {
         const std::string_view line = lines.Line(i);
         LinePlan& plan = m_plans[i];
@@ -64,19 +65,19 @@ ListPlan::ListPlan(const ListLines& lines, std::string prefix, std::string insta
                 plan.verdict = PathVerdict::TooLong;
             continue;
         }
-        placeable.push_back(i);
+        sorted.push_back(static_cast<std::uint32_t>(i));
     }
-    std::vector<size_t> sorted = placeable;
-    std::sort(sorted.begin(), sorted.end(), [&lines](size_t a, size_t b) { return lines.Line(a) < lines.Line(b); });
+    std::sort(sorted.begin(), sorted.end(),
+              [&lines](std::uint32_t a, std::uint32_t b) { return lines.Line(a) < lines.Line(b); });
     const auto goesOn = [&](const std::string& start) {
-        const auto found = std::lower_bound(sorted.begin(), sorted.end(), start, [&lines](size_t a, const std::string& s) {
+        const auto found = std::lower_bound(sorted.begin(), sorted.end(), start, [&lines](std::uint32_t a, const std::string& s) {
             return lines.Line(a) < s;
         });
         return found != sorted.end() && lines.Line(*found).substr(0, start.size()) == start;
     };
 
     const std::string scriptKey = SameFileKey(m_installDir + kUninstallScriptName);
-    for (size_t i : placeable) {
+    for (const size_t i : sorted) {
         const std::string line(lines.Line(i));
         LinePlan& plan = m_plans[i];
         if (plan.kind != LineKind::Folder && !line.empty() && !EndsInLeadByte(line) &&
@@ -141,31 +142,66 @@ std::string ListPlan::FileKey(size_t i) const
 
 std::vector<std::pair<size_t, size_t>> ListPlan::SameFiles() const
 {
-    std::unordered_map<std::string, size_t> files;     // a file's key -> the first line with it
-    std::unordered_map<std::string, size_t> folders;   // a folder's key (a line's or one above a line) -> a line
-    std::vector<std::pair<size_t, size_t>> same;
-    std::vector<std::pair<size_t, std::string>> fileKeys;
+    // Every file and folder line's key below the install folder, packed in one block and sorted: a file
+    // twice is two equal keys side by side, and a file that is another line's folder is a key that some
+    // other key goes on from with a separator. The memory stays near the list's own size.
+    const size_t skip = SameFileKey(m_installDir).size();
+    size_t count = 0;
+    for (const LinePlan& plan : m_plans)
+        count += plan.kind != LineKind::Skipped && !plan.Refused();
+    std::string keys;
+    std::vector<std::uint32_t> starts, owners;
+    starts.reserve(count + 1);
+    owners.reserve(count);
     for (size_t i = 0; i < m_plans.size(); ++i) {
         const LinePlan& plan = m_plans[i];
         if (plan.kind == LineKind::Skipped || plan.Refused())
             continue;
         const std::string key = FileKey(i);
-        if (plan.kind == LineKind::Folder) {
-            folders.emplace(key, i);
-        } else {
-            const auto first = files.emplace(key, i);
-            if (!first.second)
-                same.emplace_back(first.first->second, i);
-            fileKeys.emplace_back(i, key);
-        }
-        for (size_t sep = key.find('\\'); sep != std::string::npos; sep = key.find('\\', sep + 1))
-            folders.emplace(key.substr(0, sep), i);
+        starts.push_back(static_cast<std::uint32_t>(keys.size()));
+        owners.push_back(static_cast<std::uint32_t>(i));
+        keys.append(key, std::min(skip, key.size()), std::string::npos);
     }
-    // A file spelt like a folder: the folder is made first and the file fails, or the other way round.
-    for (const auto& file : fileKeys) {
-        const auto folder = folders.find(file.second);
-        if (folder != folders.end())
-            same.emplace_back(std::min(file.first, folder->second), std::max(file.first, folder->second));
+    starts.push_back(static_cast<std::uint32_t>(keys.size()));
+    const auto keyOf = [&](std::uint32_t k) {
+        return std::string_view(keys).substr(starts[k], starts[k + 1] - starts[k]);
+    };
+    std::vector<std::uint32_t> order(owners.size());
+    for (std::uint32_t k = 0; k < order.size(); ++k)
+        order[k] = k;
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return keyOf(a) < keyOf(b); });
+
+    std::vector<std::pair<size_t, size_t>> same;
+    const auto isFile = [&](std::uint32_t k) { return m_plans[owners[k]].kind == LineKind::File; };
+    const auto pair = [&](std::uint32_t a, std::uint32_t b) {
+        same.emplace_back(std::min(owners[a], owners[b]), std::max(owners[a], owners[b]));
+    };
+    for (size_t at = 0; at < order.size();) {
+        // A run of equal keys: every file in it is the same file as the run's first line, and a folder
+        // line in it makes a file of that name impossible.
+        size_t end = at + 1;
+        while (end < order.size() && keyOf(order[end]) == keyOf(order[at]))
+            ++end;
+        std::uint32_t first = order[at];
+        for (size_t k = at; k < end; ++k)
+            if (owners[order[k]] < owners[first])
+                first = order[k];
+        bool anyFile = false;
+        for (size_t k = at; k < end; ++k) {
+            anyFile = anyFile || isFile(order[k]);
+            if (order[k] != first && (isFile(order[k]) || isFile(first)))
+                pair(first, order[k]);
+        }
+        // A file spelt like a folder that another line lies in: the folder is made first and the file
+        // fails, or the other way round.
+        if (anyFile) {
+            const std::string below = std::string(keyOf(order[at])) + "\\";
+            const auto found = std::lower_bound(order.begin() + static_cast<std::ptrdiff_t>(end), order.end(), below,
+                                                [&](std::uint32_t k, const std::string& s) { return keyOf(k) < s; });
+            if (found != order.end() && keyOf(*found).substr(0, below.size()) == below)
+                pair(first, *found);
+        }
+        at = end;
     }
     std::sort(same.begin(), same.end());
     same.erase(std::unique(same.begin(), same.end()), same.end());

@@ -265,12 +265,11 @@ int main(int argc, char** argv)
     // The list kept as its bytes and an offset a line, its plan as two bytes a line: the check's memory
     // stays near the list's own size, however many lines it has.
     PackedLines lines;
-    if (!lines.Read(manifest.body.data(), manifest.body.size())) {
+    if (!lines.Adopt(std::move(manifest.body))) {
         reporter.Line("FAILED   " + options.strUrl + ": too large");
         curl_global_cleanup();
         return 1;
     }
-    manifest.body = std::string();   // the packed lines hold it now
     const std::string prefix = RequestPrefix(object);
     const ListPlan plan(lines, prefix, kDefaultInstallDir936);
     std::vector<size_t> toFetch;
@@ -284,13 +283,8 @@ int main(int argc, char** argv)
     }
 
     SignedDigests digests;
-    if (key) {
+    if (key)
         CheckSignedDigests(getter, origin + prefix, key.get(), manifest, plan, digests, reporter, problems);
-    } else {
-        for (const auto& same : plan.SameFiles())
-            reporter.Line("warning  " + Cp936ForDisplay(std::string(lines.Line(same.second))) + ": the same file on Windows as " +
-                          Cp936ForDisplay(std::string(lines.Line(same.first))) + " (a signed list naming both is refused)");
-    }
 
     // Workers fetch the files in list order, as many at a time as asked and never far ahead of the report,
     // which keeps list order: only a window of results is held at once.

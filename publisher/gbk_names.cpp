@@ -1,6 +1,7 @@
 // File names between the Linux tree (UTF-8) and the file list (code page 936), through glibc's iconv.
 #include "publisher/gbk_names.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <vector>
@@ -35,7 +36,10 @@ bool Utf8ToCp936(const std::string& utf8, std::string& cp936)
 
 std::string Cp936ForDisplay(const std::string& cp936)
 {
-    // Control bytes are shown escaped too, so that one name stays on one report line.
+    // Control bytes are shown escaped too, so that one name stays on one report line. Printable ASCII, most
+    // of a list, needs no conversion.
+    if (std::all_of(cp936.begin(), cp936.end(), [](char c) { return c >= 0x20 && c < 0x7F; }))
+        return cp936;
     std::string text;
     const bool readable = Convert("UTF-8", "CP936", cp936, text);
     if (!readable)
