@@ -307,7 +307,7 @@ int CInstallEngine::InstallListEntries()
             }
             if (readAhead)
                 AddReadAhead(*readAhead, fileLines, nextFile, ahead);
-            switch (FetchListedFile(static_cast<size_t>(i), ahead[i] ? readAhead.get() : nullptr)) {
+            switch (DownloadFile(static_cast<size_t>(i), ahead[i] ? readAhead.get() : nullptr)) {
             case FileEnd::Placed:
                 break;
             case FileEnd::Stopped:
@@ -353,7 +353,7 @@ void CInstallEngine::AddReadAhead(CDownloadQueue& queue, const std::vector<int>&
     }
 }
 
-CInstallEngine::FileEnd CInstallEngine::FetchListedFile(size_t entry, CDownloadQueue* readAhead)
+CInstallEngine::FileEnd CInstallEngine::DownloadFile(size_t entry, CDownloadQueue* readAhead)
 {
     const std::string path = m_plan->RequestPath(entry);
     if (!IsPlaceable(entry))

@@ -74,7 +74,9 @@ private:
     int FetchAndWalk();
     void AddReadAhead(CDownloadQueue& queue, const std::vector<int>& fileLines, size_t& nextFile,
                       std::vector<char>& ahead);
-    FileEnd FetchListedFile(size_t entry, CDownloadQueue* readAhead);
+    // Fetches the file of manifest line entry (the read-ahead's download when it has one) and places it
+    // under the install folder.
+    FileEnd DownloadFile(size_t entry, CDownloadQueue* readAhead);
     void ReportSendErrorOnce(DWORD error);
     std::vector<char>& WalkBuffer();
     bool CreateListedFolder(size_t entry);
