@@ -1,8 +1,6 @@
 // The one reading of a manifest: kinds, refusals, paths and same files, as the walk follows them and the tools print them.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -43,11 +41,6 @@ struct Planned {
 
 using K = LineKind;
 using V = PathVerdict;
-
-double Seconds(std::chrono::steady_clock::time_point since)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
 
 }  // namespace
 
@@ -145,41 +138,4 @@ TEST(ListPlan, SameFilesAsWindowsSeesThem)
     EXPECT_TRUE(Planned({"Docs\\", "docs\\a.txt", "x\\y.txt", "x\\z.txt"}).plan.SameFiles().empty());
     // Refused lines take no part: they are refused already.
     EXPECT_TRUE(Planned({"CON.txt", "con.txt"}).plan.SameFiles().empty());
-}
-
-TEST(ListPlan, SpeedOfAListIsLinearInItsBytes)
-{
-    // Figures, not assertions: the time to classify a list against the time to read it in, in this build
-    // (the native preset's sanitizers make both several times slower than a release build). The 64 MiB list of
-    // 16 KiB lines is the one that took lines x length before long lines were refused first.
-    struct Case {
-        const char* name;
-        size_t mib;
-        std::string line;
-    };
-    std::string folders;
-    while (folders.size() < 228)
-        folders += "a\\";
-    const Case cases[] = {{"16 KiB lines", 64, std::string(16 * 1024 - 5, 'x') + ".dll"},
-                          {"230-byte lines of one-letter folders", 8, folders + ".dll"},
-                          {"40-byte file lines", 8, "bin\\plugins\\" + std::string(23, 'p') + ".dll"}};
-    for (const Case& c : cases) {
-        std::string text;
-        for (size_t n = 0; text.size() + c.line.size() + 2 <= c.mib * 1024 * 1024; ++n) {
-            // Distinct lines, as a real list has them.
-            std::string line = c.line;
-            line.replace(line.size() - 4 - 6, 6, std::to_string(100000 + n % 900000));
-            text += line + "\r\n";
-        }
-        auto start = std::chrono::steady_clock::now();
-        PackedLines lines;
-        ASSERT_TRUE(lines.Read(text.data(), text.size()));
-        const double read = Seconds(start);
-        start = std::chrono::steady_clock::now();
-        const ListPlan plan(lines, kPrefix, kDir);
-        const double classify = Seconds(start);
-        std::printf("[ figure ] classify %zu MiB of %s (%zu lines): %.2f s; reading them in: %.2f s (%.1fx)\n", c.mib,
-                    c.name, lines.size(), classify, read, classify / read);
-        EXPECT_EQ(plan.size(), lines.size());
-    }
 }
