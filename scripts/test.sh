@@ -29,4 +29,4 @@ rm -rf build/test-artifacts
 cd build/native
 # The Wine modules spend most of their time waiting on windows, servers and time-outs, so more of them run at
 # once than there are cores; each has its own prefix, display and network namespace.
-ctest --output-on-failure -j"${QELMORA_TEST_JOBS:-$(( $(nproc) * 2 ))}" "$@"
+ctest --output-on-failure -j"${QELMORA_TEST_JOBS:-$(( $(nproc) * 3 ))}" "$@"

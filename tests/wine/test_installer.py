@@ -317,7 +317,7 @@ class SecondStart(InstallerCase):
         second = self.wine.start(harness.EXE, name="second")
         self.addCleanup(harness.stop_process, second)
         time.sleep(1.5)
-        self.assertIsNone(second.poll(), "the second start waits for the window to be shown")
+        self.assertIsNone(second.poll(), "the second start waits for the window to be shown; the first said %r" % read())
         open(signal, "w").close()
         deadline = time.time() + 15
         while time.time() < deadline and (second.poll() is None or b"restored" not in read()):
