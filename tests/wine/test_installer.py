@@ -367,7 +367,11 @@ class Keyboard(InstallerCase):
         deadline = time.time() + 20
         while time.time() < deadline and not os.path.exists(self.local("first.dll")):
             time.sleep(0.1)
-        time.sleep(1.0)   # the stalled downloads are in flight, side by side
+        # The stalled downloads are in flight, side by side, each in a temporary file of its own (they stall for
+        # 25 s: a busy machine may take a while to start all of them).
+        deadline = time.time() + 10
+        while time.time() < deadline and len(self.leftovers()) < 7:
+            time.sleep(0.1)
         self.shot("state-installing")
         self.assertEqual(self.wine.driver("progress")[1], "progress 10 1")
         self.assertGreaterEqual(len(self.leftovers()), 7, "each download goes to a temporary file of its own")
