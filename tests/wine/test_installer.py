@@ -310,9 +310,12 @@ class SecondStart(InstallerCase):
                 return b""
             with open(out, "rb") as f:
                 return f.read()
-        deadline = time.time() + 15
+        # The first process after a wineserver's end starts Wine's services too, which a busy machine takes a
+        # while over: the second start is made only once the window is published.
+        deadline = time.time() + 60
         while time.time() < deadline and b"published" not in read():
             time.sleep(0.05)
+        self.assertIn(b"published", read(), "the first start published its window (exit code %s)" % first.poll())
         server = self.fault_server({})
         second = self.wine.start(harness.EXE, name="second")
         self.addCleanup(harness.stop_process, second)
