@@ -334,7 +334,7 @@ class SecondStart(InstallerCase):
         holder = self.wine.start(harness.QDRIVER, ["mutex", "Local\\QelmoraSetup", "60000"], name="mutex")
         self.proc = holder   # ended with the prefix's wineserver after the test
         out = os.path.join(self.wine.base, "mutex.out")
-        deadline = time.time() + 15
+        deadline = time.time() + 60
         while time.time() < deadline and not (os.path.exists(out) and b"mutex 1" in open(out, "rb").read()):
             time.sleep(0.05)
         server = self.fault_server({})
