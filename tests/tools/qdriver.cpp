@@ -640,8 +640,11 @@ int StartingFirst(const std::wstring& signal)
     unique_mapped_view view(mapping ? ::MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, 8) : nullptr);
     HWND window = ::CreateWindowExW(0, L"STATIC", L"first", WS_OVERLAPPEDWINDOW, 100, 100, 200, 100, nullptr,
                                     nullptr, nullptr, nullptr);
-    if (!mutex || !view || !window)
+    if (!mutex || !view || !window) {
+        std::printf("not started: %s (error %lu)\n", !mutex ? "mutex" : !view ? "record" : "window",
+                    static_cast<unsigned long>(::GetLastError()));
         return 1;
+    }
     auto* record = static_cast<volatile LONG*>(view.get());
     ::InterlockedExchange(&record[1], static_cast<LONG>(reinterpret_cast<LONG_PTR>(window)));
     ::InterlockedExchange(&record[0], 1);
