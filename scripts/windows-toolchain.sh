@@ -14,7 +14,9 @@ fi
 # it was made with the other one.
 configure_for_wine() {
     local cache="build/$1/CMakeCache.txt"
-    if [[ -f "$cache" ]] && ! grep -qx "CMAKE_TOOLCHAIN_FILE:FILEPATH=$QELMORA_WINE_TOOLCHAIN" "$cache"; then
+    # The entry's type is FILEPATH or, once a later configure has named the file again, UNINITIALIZED.
+    if [[ -f "$cache" ]] && ! grep -qxF -e "CMAKE_TOOLCHAIN_FILE:FILEPATH=$QELMORA_WINE_TOOLCHAIN" \
+            -e "CMAKE_TOOLCHAIN_FILE:UNINITIALIZED=$QELMORA_WINE_TOOLCHAIN" "$cache"; then
         rm -rf "$cache" "build/$1/CMakeFiles"
     fi
     cmake --preset "$1" -DCMAKE_TOOLCHAIN_FILE="$QELMORA_WINE_TOOLCHAIN" >/dev/null
