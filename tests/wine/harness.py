@@ -264,8 +264,14 @@ class Wine:
                 found += [os.path.join(base, n) for n in names if n.lower() != "index.dat"]
         return found
 
-    def close(self):
+    def end_session(self):
+        """Ends every process of this prefix and waits for its wineserver to go: a process started while the
+        old server is still going down can join a session that makes no windows."""
         self.run_raw(["wineserver", "-k"], timeout=30)
+        self.run_raw(["wineserver", "-w"], timeout=30)
+
+    def close(self):
+        self.end_session()
         if self._xvfb:
             self._xvfb.send_signal(signal.SIGTERM)
             try:

@@ -108,7 +108,7 @@ class Buttons(InstallerCase):
         self.real_click(1018)
         time.sleep(1.0)
         self.assertEqual(self.wine.driver("iconic")[1], "1")
-        self.wine.run_raw(["wineserver", "-k"], timeout=30)
+        self.wine.end_session()
         self.proc.wait(10)
         self.start_installer()
         self.wine.driver("click", 1001)

@@ -320,8 +320,7 @@ class SecondStart(InstallerCase):
             if b"published" in read():
                 break
             harness.stop_process(first)
-            self.wine.run_raw(["wineserver", "-k"], timeout=30)
-            self.wine.run_raw(["wineserver", "-w"], timeout=30)
+            self.wine.end_session()
         self.assertIn(b"published", read(), "the first start published its window")
         server = self.fault_server({})
         second = self.wine.start(harness.EXE, name="second")
