@@ -166,8 +166,9 @@ class Wine:
                 self.run_raw(["wine", "reg", "add", "HKCU\\Software\\Wine\\Fonts\\Replacements", "/v", face,
                               "/d", "AR PL SungtiL GB", "/f"], timeout=60)
         self.run_raw(["wineserver", "-w"], timeout=60)
-        # One wineserver for all of this prefix's processes, kept until close(): a server that ended with
-        # its last process would start Wine's own services again for the next one, a second of CPU each time.
+        # One wineserver for this prefix's processes until its session is ended (end_session, close): a server
+        # that ended with its last process would start Wine's own services again for the next one, a second of
+        # CPU each time. A test that ends the session starts the next one without it.
         self.run_raw(["wineserver", "-p"], timeout=60)
 
     # Wine's output goes to files, never pipes: the wineserver it starts would hold a pipe open.
