@@ -100,6 +100,13 @@ def unhexed(text):
     return bytes.fromhex(text).decode("utf-8")
 
 
+def trickle(body, seconds=90):
+    """A route whose body comes a piece a second for about `seconds`: a download that stays in flight however
+    long a busy machine takes to look at it, yet never lets a receive time-out pass (a stalled body would be
+    timed out and called again, and its temporary file come and go)."""
+    return {"body": body, "mode": "slow", "pieces": seconds, "pause": 1.0}
+
+
 def free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
@@ -468,7 +475,7 @@ class FaultServer:
     """
 
     MAX_REQUESTS = 250000
-    MAX_STALL = 30.0
+    MAX_STALL = 90.0
 
     def __init__(self, port=0, routes=None, delay=0.0):
         self.routes = routes or {}

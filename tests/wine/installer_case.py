@@ -112,6 +112,17 @@ class InstallerCase(unittest.TestCase):
     def key(self, name):
         self.wine.xdotool("key", name)
 
+    @staticmethod
+    def wait_for(condition, timeout=30.0, step=0.05):
+        """Polls condition() until it holds or timeout seconds pass; returns its last value. Tests wait for the
+        state they check this way, however long a busy machine takes to reach it."""
+        end = time.time() + timeout
+        while True:
+            value = condition()
+            if value or time.time() >= end:
+                return value
+            time.sleep(step)
+
     def wait_exit(self, timeout=20):
         end = time.time() + timeout
         while time.time() < end:

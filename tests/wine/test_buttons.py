@@ -7,7 +7,9 @@ import harness
 from harness import FaultServer
 from installer_case import SELF_DELETE, InstallerCase
 
-NAMES = ["f%02d.dll" % i for i in range(60)]   # 0.8 s each, eight at a time: about six seconds
+# 1.6 s each, eight at a time: over a minute, so files are still to come whenever a busy machine gets the
+# notice up; the test itself ends the install long before.
+NAMES = ["f%03d.dll" % i for i in range(400)]
 
 
 class Buttons(InstallerCase):
@@ -33,7 +35,7 @@ class Buttons(InstallerCase):
         server = self.slow_product()
         window = self.start_installer()
         self.wine.driver("click", 1001)
-        time.sleep(1.5)
+        self.assertTrue(self.wait_for(lambda: self.fetched(server) > 0), "the downloads start")
 
         self.real_click(1019)
         rc, text = self.wine.driver("wait-dialog", 10000)
@@ -51,14 +53,14 @@ class Buttons(InstallerCase):
         self.assertEqual(self.wine.driver("pixel", left + 150, top + 17)[1], "pixel A8E8FC")
         self.assertEqual(self.wine.driver("pixel", left + 5, top + 100)[1], "pixel D6F8FF")
 
-        time.sleep(0.8)   # the file in flight may finish; no further line starts
+        time.sleep(1.5)   # a call that had begun before the pause may still reach the server; no new one starts
         held = self.fetched(server)
         time.sleep(1.5)
         self.assertEqual(self.fetched(server), held, "the walk waits while the notice is up")
 
         self.assertEqual(self.wine.driver("dialog-click", 1001)[0], 0)
-        time.sleep(1.5)
-        self.assertGreater(self.fetched(server), held, "continue resumes the walk")
+        self.assertTrue(self.wait_for(lambda: self.fetched(server) > held), "continue resumes the walk")
+        self.assertTrue(self.wait_for(lambda: os.path.exists(self.local(NAMES[0]))), "files are placed")
         self.assertIsNone(self.proc.poll())
 
         self.real_click(1019)
@@ -106,7 +108,7 @@ class Buttons(InstallerCase):
         self.fault_server({"list.txt": {"body": b""}})
         self.start_installer()
         self.real_click(1018)
-        time.sleep(1.0)
+        self.wait_for(lambda: self.wine.driver("iconic")[1] == "1", 10)
         self.assertEqual(self.wine.driver("iconic")[1], "1")
         self.wine.end_session()
         self.proc.wait(10)

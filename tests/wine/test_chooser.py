@@ -30,7 +30,10 @@ class Chooser(InstallerCase):
                      ("mousemove", x + dx, y + dy), ("mouseup", 1)):
             self.wine.xdotool(*step)
             time.sleep(0.3)
-        time.sleep(0.5)
+        self.wait_for(lambda: self.rect(0)[:2] == [left + dx, top + dy], 10)
+
+    def wait_chooser_shown(self, shown):
+        self.wait_for(lambda: self.chooser()[0] == shown, 10)
 
     def test_panel_docks_under_the_window_and_follows_it(self):
         self.fault_server({})
@@ -38,7 +41,7 @@ class Chooser(InstallerCase):
         visible, _, _ = self.chooser()
         self.assertFalse(visible, "created hidden")
         self.real_click(1020)
-        time.sleep(1.0)
+        self.wait_chooser_shown(True)
         visible, box, text = self.chooser()
         window = self.rect(0)
         self.assertTrue(visible)
@@ -55,7 +58,7 @@ class Chooser(InstallerCase):
         self.assertEqual(box2[3] - box2[1], box[3] - box[1])
 
         self.real_click(1020)
-        time.sleep(0.8)
+        self.wait_chooser_shown(False)
         visible, hidden_box, _ = self.chooser()
         self.assertFalse(visible)
         self.drag_window_by(100, 60)
@@ -171,16 +174,16 @@ class Chooser(InstallerCase):
         self.fault_server({})
         self.start_installer()
         self.real_click(1020)
-        time.sleep(1.0)
+        self.wait_chooser_shown(True)
         _, opened, _ = self.chooser()
         self.drag_window_by(-150, -90)
         moved = self.rect(0)
         self.real_click(1018)
-        time.sleep(1.0)
+        self.wait_for(lambda: self.wine.driver("iconic")[1] == "1", 10)
         self.assertEqual(self.wine.driver("iconic")[1], "1")
         self.assertFalse(self.chooser()[0], "the panel goes with its owner")
         self.assertEqual(self.wine.driver("restore")[0], 0)
-        time.sleep(1.5)
+        self.wait_for(lambda: self.wine.driver("iconic")[1] == "0" and self.chooser()[0], 10)
         self.assertEqual(self.wine.driver("iconic")[1], "0")
         self.assertEqual(self.rect(0), moved, "the window comes back where it was dragged")
         visible, box, _ = self.chooser()

@@ -273,9 +273,12 @@ class FileAnswers(EngineCase):
     def test_file_in_use_is_not_replaced(self):
         with open(self.local("busy.dll"), "wb") as f:
             f.write(b"running")
-        holder = self.wine.start(harness.QDRIVER, ["hold", self.win_dir + "busy.dll", "30000"], name="hold")
+        holder = self.wine.start(harness.QDRIVER, ["hold", self.win_dir + "busy.dll", "300000"], name="hold")
         try:
-            time.sleep(3)
+            held = os.path.join(self.wine.base, "hold.out")
+            deadline = time.time() + 60
+            while time.time() < deadline and not (os.path.exists(held) and b"held 1" in open(held, "rb").read()):
+                time.sleep(0.05)
             url = self.serve(b"busy.dll\nfree.dll\n", {"busy.dll": b"new", "free.dll": b"F"})
             result, _ = self.install(url)
         finally:
@@ -564,13 +567,13 @@ class PauseAndStop(EngineCase):
     def test_a_stalled_download_at_the_end_holds_the_finish_only_for_its_time_outs(self):
         url = self.serve(b"a.dll\nb.dll\nstall.bin\n", {"a.dll": b"A", "b.dll": b"B",
                                                          "stall.bin": {"body": b"s" * 100_000, "mode": "stall",
-                                                                       "seconds": 25}})
+                                                                       "seconds": 90}})
         started = time.time()
         result, lines = self.install(url, "--timeout", 1000, "--parallel", 8)
         elapsed = time.time() - started
         print("finished %.1f s after the start with a stalled last line" % elapsed)
         self.assertEqual(result, 0)
-        self.assertLess(elapsed, 20, "five time-outs of one second, not the server's 25 s stall")
+        self.assertLess(elapsed, 60, "five time-outs of one second, not the server's 90 s stall")
         self.assertEqual(self.requested("stall.bin"), 5)
         self.assertEqual(self.script(), self.file_line("a.dll") + self.file_line("b.dll") + b'del "%~f0"')
         self.assertEqual(self.leftovers(), [])

@@ -283,9 +283,9 @@ class SecondStart(InstallerCase):
         self.fault_server({})
         self.start_installer()
         self.real_click(1020)
-        time.sleep(0.8)
+        self.wait_for(lambda: self.wine.driver("chooser")[1].split()[1] == "1", 10)
         self.real_click(1018)
-        time.sleep(1.0)
+        self.wait_for(lambda: self.wine.driver("iconic")[1] == "1", 10)
         self.assertEqual(self.wine.driver("iconic")[1], "1")
         self.start_second()
         deadline = time.time() + 5
@@ -369,24 +369,23 @@ class Keyboard(InstallerCase):
         routes = {"list.txt": {"body": b"first.dll\r\n" + "\r\n".join(stalled).encode() + b"\r\nnever.dll\r\n"},
                   "first.dll": {"body": b"FIRST"}, "never.dll": {"body": b"N"}}
         for name in stalled:
-            routes[name] = {"body": big, "mode": "stall", "seconds": 25}
-        self.fault_server(routes)
+            routes[name] = harness.trickle(big)
+        server = self.fault_server(routes)
         self.start_installer()
         self.real_click(1001)
-        deadline = time.time() + 20
-        while time.time() < deadline and not os.path.exists(self.local("first.dll")):
-            time.sleep(0.1)
-        # The stalled downloads are in flight, side by side, each in a temporary file of its own (they stall for
-        # 25 s: a busy machine may take a while to start all of them).
-        deadline = time.time() + 10
-        while time.time() < deadline and len(self.leftovers()) < 7:
-            time.sleep(0.1)
+        self.assertTrue(self.wait_for(lambda: os.path.exists(self.local("first.dll")), 60), "first.dll placed")
+        # The slow downloads are in flight, side by side, each in a temporary file of its own. They last for
+        # longer than a busy machine could take to start all eight and get here.
+        in_flight = lambda: sum(1 for r in server.requests if r["path"].endswith(".bin") and r["sent"] > 0)
+        self.assertTrue(self.wait_for(lambda: in_flight() == 8 and len(self.leftovers()) == 8, 60),
+                        "each download goes to a temporary file of its own: %d answered, %s"
+                        % (in_flight(), self.leftovers()))
+        self.assertTrue(self.wait_for(lambda: self.wine.driver("progress")[1] == "progress 10 1", 10),
+                        self.wine.driver("progress")[1])
         self.shot("state-installing")
-        self.assertEqual(self.wine.driver("progress")[1], "progress 10 1")
-        self.assertGreaterEqual(len(self.leftovers()), 7, "each download goes to a temporary file of its own")
 
         # A program that only starts and ends, timed just before: on a busy machine a key press and a process's
-        # end take longer too, while a quit that waited for the stalled downloads would take their 25 s.
+        # end take longer too, while a quit that waited for the slow downloads would take their 90 s.
         started = time.time()
         self.wine.driver("windows")
         reference = time.time() - started

@@ -122,7 +122,7 @@ class DamagedPictures(InstallerCase):
         damaged.huge(IDB_NOTICE)
         self.exe = damaged.path
         self.fault_server({"list.txt": {"body": b"slow.dll\r\n"},
-                           "slow.dll": {"body": b"1" * 100000, "mode": "stall", "seconds": 20}})
+                           "slow.dll": harness.trickle(b"1" * 100000)})
 
         window = self.start_installer()
         self.wine.xdotool("mousemove", 2, 2)
@@ -142,14 +142,13 @@ class DamagedPictures(InstallerCase):
         # The install button's other looks are there: the hover look shows over the blank.
         x, y, w, h = main[1001]
         self.wine.xdotool("mousemove", window[0] + x + w // 2, window[1] + y + h // 2)
-        time.sleep(0.8)
-        hover = self.capture("damaged-hover", window)
-        self.assertGreater(len(colours(hover, main[1001])), 20, "the hover look")
+        hovered = lambda: len(colours(self.capture("damaged-hover", window), main[1001])) > 20
+        self.assertTrue(self.wait_for(hovered, 10, step=0.3), "the hover look")
         self.wine.xdotool("mousemove", 2, 2)
 
         # The window still installs, and asks before quitting in a notice that keeps its buttons.
         self.wine.driver("click", 1001)
-        time.sleep(1.0)
+        self.wait_for(lambda: not self.visible(1001), 10)
         self.assertFalse(self.visible(1001))
         self.wine.driver("click", 1019)
         self.assertEqual(self.wine.driver("wait-dialog", 10000)[0], 0, "the notice comes")
