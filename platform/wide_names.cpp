@@ -32,14 +32,16 @@ bool Cp936FromWide(const std::wstring& wide, std::string& text)
     return Cp936FromUtf16(std::u16string(reinterpret_cast<const char16_t*>(wide.data()), wide.size()), text);
 }
 
-bool OemFromWide(const std::wstring& text, std::string& bytes)
+namespace {
+
+// text in codePage, exactly: false when a character has no form there.
+bool BytesInCodePage(UINT codePage, const std::wstring& text, std::string& bytes)
 {
     bytes.clear();
     if (text.empty())
         return true;
     if (text.size() > INT_MAX / 4)
         return false;
-    const UINT codePage = ::GetOEMCP();
     const int count = static_cast<int>(text.size());
     // UTF-8 (Windows' "use Unicode UTF-8 for worldwide language support") holds every character; it takes
     // no best-fit flag and no default character, only the refusal of a broken surrogate pair.
@@ -66,6 +68,19 @@ bool OemFromWide(const std::wstring& text, std::string& bytes)
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool OemFromWide(const std::wstring& text, std::string& bytes)
+{
+    return BytesInCodePage(::GetOEMCP(), text, bytes);
+}
+
+bool FitsAnsiCodePage(const std::wstring& text)
+{
+    std::string bytes;
+    return BytesInCodePage(::GetACP(), text, bytes);
 }
 
 std::wstring ShortPathOf(const std::wstring& path)

@@ -17,6 +17,8 @@ bool Cp936FromWide(const std::wstring& wide, std::string& text);
 // text in the system's OEM code page, the one cmd reads a batch file in: false when a character has no
 // exact form there. Nothing is ever written as '?' (a wildcard for del) or as a best-fit look-alike.
 bool OemFromWide(const std::wstring& text, std::string& bytes);
+// True when every character of text has an exact form in the system's ANSI code page.
+bool FitsAnsiCodePage(const std::wstring& text);
 // The short (8.3) form of an existing file's or folder's path; empty when the system gives none (the
 // name does not exist, or short names are off on its volume).
 std::wstring ShortPathOf(const std::wstring& path);

@@ -5,6 +5,28 @@
 #include <shobjidl.h>
 
 #include "platform/handles.h"
+#include "platform/wide_names.h"
+
+namespace {
+
+// Some shells keep a link's target only in the ANSI code page (Wine's does): a name outside it comes back
+// as "?" and the link starts nothing. Such a target is given by its short form, or its folder's short form
+// when the file is not there yet, which every shell resolves to the same file.
+std::wstring LinkTarget(const std::wstring& target)
+{
+    if (FitsAnsiCodePage(target))
+        return target;
+    std::wstring shortForm = ShortPathOf(target);
+    const size_t slash = target.rfind(L'\\');
+    if (shortForm.empty() && slash != std::wstring::npos) {
+        const std::wstring folder = ShortPathOf(target.substr(0, slash));
+        if (!folder.empty())
+            shortForm = folder + target.substr(slash);
+    }
+    return shortForm.empty() || !FitsAnsiCodePage(shortForm) ? target : shortForm;
+}
+
+}  // namespace
 
 bool CreateShortcut(const std::wstring& target, const std::wstring& folder, const std::wstring& linkName,
                     WORD hotkey, const std::wstring& description, int showCmd)
@@ -23,7 +45,7 @@ bool CreateShortcut(const std::wstring& target, const std::wstring& folder, cons
     if (FAILED(link->QueryInterface(IID_IPersistFile, persist.put_void())))
         return false;
 
-    link->SetPath(target.c_str());
+    link->SetPath(LinkTarget(target).c_str());
     if (LOWORD(hotkey) != 0)
         link->SetHotkey(hotkey);
     if (!description.empty())
