@@ -222,6 +222,8 @@ bool CInstallEngine::ReadBody(HINTERNET request, long long limit, std::vector<ch
         DWORD want = piece;
         if (expected >= 0)
             want = static_cast<DWORD>(std::min<long long>(want, expected - total));
+        else if (limit < LLONG_MAX)
+            want = static_cast<DWORD>(std::min<long long>(want, limit - total + 1));   // one byte past tells
         if (want == 0)
             break;
         DWORD got = 0;
@@ -514,10 +516,21 @@ CInstallEngine::CallEnd CInstallEngine::CallOnce(const std::string& object, Down
     }
     if (answer == RangeAnswer::Restart && !StartOver(request.get(), download))
         return CallEnd::Broken;
+    // A signed file's size is known: a body that announces another length, or runs past it, is not the
+    // file, and no more than that size is ever written.
+    long long limit = LLONG_MAX;
+    if (m_verifier.HasKey()) {
+        limit = std::max(0LL, m_verifier.SizeOf(download.entry)) - download.kept;
+        long long announced = -1;
+        if (limit < 0 || !AnnouncedLength(request.get(), announced) || (announced >= 0 && announced != limit)) {
+            ForgetKept(download);
+            return CallEnd::Broken;
+        }
+    }
 
     bool stopped = false;
     bool writeFailed = false;
-    const bool whole = ReadBody(request.get(), LLONG_MAX, buffer, [&](const char* bytes, DWORD size) {
+    const bool whole = ReadBody(request.get(), limit, buffer, [&](const char* bytes, DWORD size) {
         // Looked at between reads, so that a stop or the end of the run ends a long body soon.
         if (IsCancelled(cancelled)) {
             stopped = true;

@@ -105,7 +105,7 @@ def list_header(folder, version=None, expires=None):
     now = int(time.time())
     version = now if version is None else version
     expires = time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime(now + 86400 if expires is None else expires))
-    return ("qelmora-list 1\nversion %d\nexpires %s\nlist.txt %s\n" % (version, expires, digest)).encode()
+    return ("qelmora-list 2\nversion %d\nexpires %s\nlist.txt %s\n" % (version, expires, digest)).encode()
 
 
 def sign(folder, private_key):
@@ -114,9 +114,10 @@ def sign(folder, private_key):
 
 
 def sign_product(folder, tree, manifest_lines, private_key, header=None):
-    """list.sha256 and list.sha256.sig as a publisher makes them with sha256sum and openssl dgst; the header
+    """list.sha256 and list.sha256.sig as a publisher makes them with sha256sum, stat and openssl dgst; the header
     is written here too, so that a test can give it any version and expiry, past ones included."""
-    digests = b"".join(hashlib.sha256(tree[line]).hexdigest().encode() + b"  " + line.encode("gbk") + b"\n"
+    digests = b"".join(b"%s  %d  %s\n" % (hashlib.sha256(tree[line]).hexdigest().encode(), len(tree[line]),
+                                          line.encode("gbk"))
                        for line in manifest_lines if fetched(line))
     with open(os.path.join(folder, "list.sha256"), "wb") as f:
         f.write((list_header(folder) if header is None else header) + digests)
@@ -170,11 +171,11 @@ class SecureCase(InstallerCase):
         shutil.rmtree(self.dir, ignore_errors=True)
         os.makedirs(self.dir)
 
-    def engine(self, cli, url, fresh=True):
+    def engine(self, cli, url, fresh=True, options=()):
         """Runs an engine_cli build into the install folder; returns (result, outcome words, output lines)."""
         if fresh:
             self.engine_dir()
-        rc, out = self.wine.run(cli, [url, self.install_dir], timeout=180, name="engine_cli")
+        rc, out = self.wine.run(cli, [url, self.install_dir] + list(options), timeout=180, name="engine_cli")
         self.assertEqual(rc, 0, out)
         lines = out.splitlines()
         result = int([l for l in lines if l.startswith("result ")][0].split()[1])
@@ -482,7 +483,7 @@ class SignedList(SecureCase):
             path = os.path.join(folder, "list.sha256")
             with open(path, "rb") as f:
                 data = bytearray(f.read())
-            at = data.index(b"  sub/b.dat\n") - 10   # a digit of the file's digest, after the header
+            at = data.index(b"  2000  sub/b.dat\n") - 10   # a digit of the file's digest, after the header
             data[at] = ord("0") if data[at] != ord("0") else ord("1")
             with open(path, "wb") as f:
                 f.write(bytes(data))
@@ -504,7 +505,7 @@ class SignedList(SecureCase):
             "lines reordered": lambda f: change_list(f, ["a.dll", "sub", "c.txt", "sub/b.dat"]),
             "a folder line that names a file": lambda f: change_list(f, ["a.dll", "sub.x", "sub/b.dat", "c.txt"]),
             "a changed digest": flip_digest,
-            "a digest line added": write("list.sha256", b"0" * 64 + b"  x.dll\n", "ab"),
+            "a digest line added": write("list.sha256", b"0" * 64 + b"  1  x.dll\n", "ab"),
             "a signature by another key": sign_with_other_key,
             "a signature that is not DER": write("list.sha256.sig", b"\x30\x02\x01"),
             "an empty signature": write("list.sha256.sig", b""),
