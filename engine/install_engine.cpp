@@ -281,7 +281,7 @@ int CInstallEngine::InstallListEntries()
         readAhead = std::make_unique<CDownloadQueue>(
             m_host, m_settings.nParallel, buffer,
             [this](const std::string& path, size_t entry, std::vector<char>& bytes,
-                   const std::atomic<bool>& cancelled) { return FetchFile(path, entry, bytes, cancelled); },
+                   const std::atomic<bool>& cancelled) { return KeepOrFetch(path, entry, bytes, cancelled); },
             [this](const std::string& path) { m_script.DiscardDownload(TempPathFor(m_strInstallDir + RelativePathOf(path))); });
         if (!readAhead->HasFetchers())
             readAhead.reset();
@@ -361,8 +361,10 @@ CInstallEngine::FileEnd CInstallEngine::DownloadFile(size_t entry, CDownloadQueu
     if (!IsPlaceable(entry))
         return FileEnd::Failed;   // refused without a request: it would land outside the folder or be misread
     CDownloadQueue::Fetched fetched =
-        readAhead ? readAhead->TakeNext(entry) : FetchFile(path, entry, WalkBuffer(), m_bNeverCancelled);
+        readAhead ? readAhead->TakeNext(entry) : KeepOrFetch(path, entry, WalkBuffer(), m_bNeverCancelled);
     const std::string local = m_plan->LocalPath(entry);
+    if (fetched.result == CDownloadQueue::Result::Kept)
+        return RecordKept(local) ? FileEnd::Placed : FileEnd::Failed;
     // A target held open for longer than the move's own retries (the product running, a scanner) gets
     // the file fetched again a few times. The queue keeps this file's key meanwhile, so no fetcher
     // writes the same temporary file.
@@ -376,7 +378,8 @@ CInstallEngine::FileEnd CInstallEngine::DownloadFile(size_t entry, CDownloadQueu
     }
     switch (fetched.result) {
     case CDownloadQueue::Result::Ok:
-        break;   // placed or failed above
+    case CDownloadQueue::Result::Kept:
+        break;   // placed, kept or failed above
     case CDownloadQueue::Result::Failed:
         // A failed send is told only now that no call is left to mend it.
         if (fetched.sendError != ERROR_SUCCESS)
