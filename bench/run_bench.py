@@ -21,11 +21,14 @@ it asserts nothing.
 --signed BUILD_DIR (the key-built test build that scripts/test.sh makes, build/windows-signed) adds the
 loopback products signed with that build's test key: its engine, which checks the signed list and every
 file's SHA-256, against the unsigned engine, in turn, the best of five runs each (single runs on a busy
-machine vary by a factor of two or more).
+machine vary by a factor of two or more); and the installer run again over a complete install (loopback
+2,000 and far 600 files of 16 KiB), unchanged and with 1% of the files changed: seconds, bytes served and
+product requests against the first run.
 """
 import argparse
 import hashlib
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -70,15 +73,22 @@ def fresh(path):
 
 
 def sign_product(root, files, private_key):
-    """list.sha256 and list.sha256.sig beside list.txt, as a publisher makes them."""
+    """list.sha256 (header, then digest, size and line of every file) and list.sha256.sig beside list.txt,
+    as a publisher makes them."""
     folder = os.path.join(root, FOLDER)
+    with open(os.path.join(folder, "list.txt"), "rb") as f:
+        list_digest = hashlib.sha256(f.read()).hexdigest()
+    now = int(time.time())
     with open(os.path.join(folder, "list.sha256"), "w") as out:
+        out.write("qelmora-list 2\nversion %d\nexpires %s\nlist.txt %s\n" % (
+            now, time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime(now + 86400)), list_digest))
         for rel in files:
             digest = hashlib.sha256()
-            with open(os.path.join(folder, rel), "rb") as f:
+            path = os.path.join(folder, rel)
+            with open(path, "rb") as f:
                 for block in iter(lambda: f.read(1024 * 1024), b""):
                     digest.update(block)
-            out.write("%s  %s\n" % (digest.hexdigest(), rel))
+            out.write("%s  %d  %s\n" % (digest.hexdigest(), os.path.getsize(path), rel))
     subprocess.run(["openssl", "dgst", "-sha256", "-sign", private_key, "-out",
                     os.path.join(folder, "list.sha256.sig"), os.path.join(folder, "list.sha256")], check=True)
 
@@ -89,10 +99,9 @@ def compare_signed(wine, root, name, files, signed_build, runs=5):
     signed_cli = os.path.join(signed_build, "tests", "tools", "engine_cli.exe")
     port = harness.free_port()
     nginx = harness.Nginx(root, port)
-    # One wineserver for every run: whether the last run's server is still up or already gone
-    # otherwise decides more of a run's time than the work does.
-    wine.run_raw(["wineserver", "-w"])
-    wine.run_raw(["wineserver", "-p"])
+    # One wineserver for every run (the harness keeps it from the prefix's start until wine.close()):
+    # whether the last run's server is still up or already gone otherwise decides more of a run's time
+    # than the work does.
     best = {}
     try:
         for _ in range(runs):
@@ -103,11 +112,71 @@ def compare_signed(wine, root, name, files, signed_build, runs=5):
                     best[label] = (elapsed, result, peak)
     finally:
         nginx.close()
-        wine.run_raw(["wineserver", "-k"])   # the kept server would never let a later "-w" return
     print("signed list, loopback %s (best of %d)" % (name, runs))
     for label in ("unsigned", "signed"):
         print("  engine %-8s %7.2f s  result %s  peak working set %s KiB" % ((label,) + best[label]))
     print("  signed / unsigned = %.2f" % (best["signed"][0] / best["unsigned"][0]))
+
+
+def served_routes(root):
+    """Every file of the product folder as a fault server's route."""
+    routes = {}
+    folder = os.path.join(root, FOLDER)
+    for name in os.listdir(folder):
+        with open(os.path.join(folder, name), "rb") as f:
+            routes["/%s/%s" % (FOLDER, name)] = {"body": f.read()}
+    return routes
+
+
+def run_again(wine, root, cli, far_delay, target_win):
+    """One run of cli into target_win as it stands: (seconds, result, product requests, bytes served)."""
+    if far_delay is None:
+        port = harness.free_port()
+        server = harness.Nginx(root, port)
+    else:
+        server = harness.FaultServer(routes=served_routes(root), delay=far_delay)
+        port = server.port
+    try:
+        os.sync()
+        start = time.time()
+        _, out = wine.run(cli, ["http://127.0.0.1:%d/%s/list.txt" % (port, FOLDER), target_win, "--parallel", "8"],
+                          timeout=3600, name="engine")
+        elapsed = time.time() - start
+        if far_delay is None:
+            answers = [(p, int(b)) for p, b in re.findall(r'"GET (\S+) HTTP/1\.[01]" \d+ (\d+)', server.access_log())]
+        else:
+            answers = [(r["path"], r["sent"]) for r in server.requests]
+    finally:
+        server.close()
+    values = dict(l.split(" ", 1) for l in out.splitlines() if l.startswith("result"))
+    product = [p for p, _ in answers if not p.rsplit("/", 1)[-1].startswith("list.")]
+    return elapsed, values.get("result", "?"), len(product), sum(b for _, b in answers)
+
+
+def second_run(wine, root, signed_build, count, far_delay):
+    """A first install, then the installer run again over it: unchanged, and with 1% of the files changed."""
+    cli = os.path.join(signed_build, "tests", "tools", "engine_cli.exe")
+    key = os.path.join(signed_build, "test-key", "private.pem")
+    files = small_product(count)
+    write_tree(root, files)
+    sign_product(root, files, key)
+    target_win = "C:\\bench\\again\\"
+    fresh(wine.host_path(target_win))
+    where = "loopback" if far_delay is None else "far server (%d ms per answer)" % (far_delay * 1000)
+    print("run again over a complete install, signed, N=8: %s, %d files of 16 KiB" % (where, count))
+    try:
+        first = run_again(wine, root, cli, far_delay, target_win)
+        figures = [("first run", first), ("again, unchanged", run_again(wine, root, cli, far_delay, target_win))]
+        for rel in list(files)[:: 100]:   # 1% of the files get new bytes of the same size
+            files[rel] = os.urandom(16 * 1024)
+        write_tree(root, files)
+        sign_product(root, files, key)
+        figures.append(("again, 1% changed", run_again(wine, root, cli, far_delay, target_win)))
+    finally:
+        shutil.rmtree(wine.host_path(target_win), ignore_errors=True)
+    for label, (t, result, requests, sent) in figures:
+        print("  %-18s %7.2f s  %10d bytes  %5d product requests  result %s   / first: %.3f of the time, %.4f of "
+              "the bytes" % (label, t, sent, requests, result, t / first[0], sent / max(first[3], 1)))
 
 
 def run_engine(wine, port, parallel, cli=harness.ENGINE_CLI):
@@ -308,7 +377,8 @@ def main():
     parser.add_argument("--small-count", type=int, default=2000)
     parser.add_argument("--big-mib", type=int, default=512)
     parser.add_argument("--delay-ms", type=int, default=30)
-    parser.add_argument("--only", choices=("lists", "loopback", "far", "breaking", "window", "signed", "start"))
+    parser.add_argument("--only", choices=("lists", "loopback", "far", "breaking", "window", "signed", "again",
+                                           "start"))
     parser.add_argument("--start-reference", metavar="EXE", help="time this installer's start-up too")
     parser.add_argument("--start-runs", type=int, default=15)
     parser.add_argument("--signed", metavar="BUILD_DIR", help="also time the engine of this key-built build")
@@ -343,6 +413,9 @@ def main():
         if args.signed and args.only in (None, "signed"):
             compare_signed(wine, root, "small", small_product(args.small_count), args.signed)
             compare_signed(wine, root, "big", {"big.bin": args.big_mib * 1024 * 1024}, args.signed)
+        if args.signed and args.only in (None, "again"):
+            second_run(wine, root, args.signed, args.small_count, None)
+            second_run(wine, root, args.signed, 600, args.delay_ms / 1000)
     finally:
         wine.close()
         shutil.rmtree(root, ignore_errors=True)

@@ -29,6 +29,7 @@ public:
         Failed,       // its calls are used up
         ServerLost,   // no call reached the server, or one send took the whole time-out
         Abandoned,    // a stop or the queue's end came first
+        Kept,         // the file in place is already the signed one: nothing was fetched
     };
     struct Fetched {
         Result result = Result::Failed;

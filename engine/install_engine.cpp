@@ -222,6 +222,8 @@ bool CInstallEngine::ReadBody(HINTERNET request, long long limit, std::vector<ch
         DWORD want = piece;
         if (expected >= 0)
             want = static_cast<DWORD>(std::min<long long>(want, expected - total));
+        else if (limit < LLONG_MAX)
+            want = static_cast<DWORD>(std::min<long long>(want, limit - total + 1));   // one byte past tells
         if (want == 0)
             break;
         DWORD got = 0;
@@ -279,7 +281,7 @@ int CInstallEngine::InstallListEntries()
         readAhead = std::make_unique<CDownloadQueue>(
             m_host, m_settings.nParallel, buffer,
             [this](const std::string& path, size_t entry, std::vector<char>& bytes,
-                   const std::atomic<bool>& cancelled) { return FetchFile(path, entry, bytes, cancelled); },
+                   const std::atomic<bool>& cancelled) { return KeepOrFetch(path, entry, bytes, cancelled); },
             [this](const std::string& path) { m_script.DiscardDownload(TempPathFor(m_strInstallDir + RelativePathOf(path))); });
         if (!readAhead->HasFetchers())
             readAhead.reset();
@@ -359,8 +361,10 @@ CInstallEngine::FileEnd CInstallEngine::DownloadFile(size_t entry, CDownloadQueu
     if (!IsPlaceable(entry))
         return FileEnd::Failed;   // refused without a request: it would land outside the folder or be misread
     CDownloadQueue::Fetched fetched =
-        readAhead ? readAhead->TakeNext(entry) : FetchFile(path, entry, WalkBuffer(), m_bNeverCancelled);
+        readAhead ? readAhead->TakeNext(entry) : KeepOrFetch(path, entry, WalkBuffer(), m_bNeverCancelled);
     const std::string local = m_plan->LocalPath(entry);
+    if (fetched.result == CDownloadQueue::Result::Kept)
+        return RecordKept(local) ? FileEnd::Placed : FileEnd::Failed;
     // A target held open for longer than the move's own retries (the product running, a scanner) gets
     // the file fetched again a few times. The queue keeps this file's key meanwhile, so no fetcher
     // writes the same temporary file.
@@ -374,7 +378,8 @@ CInstallEngine::FileEnd CInstallEngine::DownloadFile(size_t entry, CDownloadQueu
     }
     switch (fetched.result) {
     case CDownloadQueue::Result::Ok:
-        break;   // placed or failed above
+    case CDownloadQueue::Result::Kept:
+        break;   // placed, kept or failed above
     case CDownloadQueue::Result::Failed:
         // A failed send is told only now that no call is left to mend it.
         if (fetched.sendError != ERROR_SUCCESS)
@@ -514,10 +519,21 @@ CInstallEngine::CallEnd CInstallEngine::CallOnce(const std::string& object, Down
     }
     if (answer == RangeAnswer::Restart && !StartOver(request.get(), download))
         return CallEnd::Broken;
+    // A signed file's size is known: a body that announces another length, or runs past it, is not the
+    // file, and no more than that size is ever written.
+    long long limit = LLONG_MAX;
+    if (m_verifier.HasKey()) {
+        limit = std::max(0LL, m_verifier.SizeOf(download.entry)) - download.kept;
+        long long announced = -1;
+        if (limit < 0 || !AnnouncedLength(request.get(), announced) || (announced >= 0 && announced != limit)) {
+            ForgetKept(download);
+            return CallEnd::Broken;
+        }
+    }
 
     bool stopped = false;
     bool writeFailed = false;
-    const bool whole = ReadBody(request.get(), LLONG_MAX, buffer, [&](const char* bytes, DWORD size) {
+    const bool whole = ReadBody(request.get(), limit, buffer, [&](const char* bytes, DWORD size) {
         // Looked at between reads, so that a stop or the end of the run ends a long body soon.
         if (IsCancelled(cancelled)) {
             stopped = true;

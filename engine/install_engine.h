@@ -97,6 +97,15 @@ private:
     // side by side, each with its own buffer. It ends soon after a stop or cancelled.
     CDownloadQueue::Fetched FetchFile(const std::string& requestPath, size_t entry, std::vector<char>& buffer,
                                       const std::atomic<bool>& cancelled);
+    // A file already in place (engine/kept_file.cpp): with a verified signed list, a file at the line's
+    // local path that is the signed file is Kept without a request; anything else is fetched by FetchFile.
+    CDownloadQueue::Fetched KeepOrFetch(const std::string& requestPath, size_t entry, std::vector<char>& buffer,
+                                        const std::atomic<bool>& cancelled);
+    enum class InPlace { Kept, Fetch, Stopped };
+    InPlace CheckInPlace(size_t entry, const std::string& local, std::vector<char>& buffer,
+                         const std::atomic<bool>& cancelled);
+    // Writes a kept file's uninstall line, as placing it would; false once the script is sealed.
+    bool RecordKept(const std::string& local);
     CallEnd CallOnce(const std::string& object, Download& download, std::vector<char>& buffer,
                      const std::atomic<bool>& cancelled, DWORD* sendError, bool* timedOut);
     // The body's first byte again, with the answer's length and validator: a new version starts.

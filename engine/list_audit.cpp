@@ -44,15 +44,11 @@ std::string WireObject(const std::string& prefix, const std::string& line)
     return wire;
 }
 
-std::string DigestFileLine(const Sha256Digest& digest, const std::string& lineText)
+std::string DigestFileLine(const Sha256Digest& digest, long long size, const std::string& lineText)
 {
-    static const char kHex[] = "0123456789abcdef";
-    std::string text;
-    text.reserve(64 + 2 + lineText.size() + 1);
-    for (unsigned char byte : digest) {
-        text.push_back(kHex[byte >> 4]);
-        text.push_back(kHex[byte & 0x0F]);
-    }
+    std::string text = LowerHex(digest);
+    text += "  ";
+    text += std::to_string(size);
     text += "  ";
     text += lineText;
     text.push_back('\n');

@@ -19,5 +19,6 @@ const char* PathVerdictReason(PathVerdict verdict);
 // one byte WinINet escapes itself.
 std::string WireObject(const std::string& prefix, const std::string& line);
 
-// One line of list.sha256: 64 lowercase hex digits, two spaces, the manifest line byte for byte, LF.
-std::string DigestFileLine(const Sha256Digest& digest, const std::string& lineText);
+// One line of list.sha256: 64 lowercase hex digits, two spaces, the size in bytes, two spaces, the manifest
+// line byte for byte, LF.
+std::string DigestFileLine(const Sha256Digest& digest, long long size, const std::string& lineText);

@@ -146,20 +146,25 @@ std::string FormatUtcTime(long long seconds)
     return text;
 }
 
-bool ParseListVersion(const std::string& text, long long& version)
+bool ParseFileSize(const char* text, size_t size, long long& bytes)
 {
     static const char kMax[] = "9223372036854775807";
-    if (text.empty() || text.size() > sizeof kMax - 1 || text[0] == '0')
+    if (size == 0 || size > sizeof kMax - 1 || (text[0] == '0' && size > 1))
         return false;
-    for (char c : text)
-        if (c < '0' || c > '9')
+    for (size_t i = 0; i < size; ++i)
+        if (text[i] < '0' || text[i] > '9')
             return false;
-    if (text.size() == sizeof kMax - 1 && text > kMax)
+    if (size == sizeof kMax - 1 && std::memcmp(text, kMax, size) > 0)
         return false;
-    version = 0;
-    for (char c : text)
-        version = version * 10 + (c - '0');
+    bytes = 0;
+    for (size_t i = 0; i < size; ++i)
+        bytes = bytes * 10 + (text[i] - '0');
     return true;
+}
+
+bool ParseListVersion(const std::string& text, long long& version)
+{
+    return text != "0" && ParseFileSize(text.data(), text.size(), version);
 }
 
 bool ReadListHeader(const char* data, size_t size, ListHeader& header, size_t& bodyStart)

@@ -8,11 +8,11 @@
 using Sha256Digest = std::array<unsigned char, 32>;
 
 // list.sha256 starts with exactly these four lines, each ending in LF:
-//   qelmora-list 1
+//   qelmora-list 2
 //   version N                      (1 to 9223372036854775807, decimal, no leading zero)
 //   expires YYYY-MM-DDTHH:MM:SSZ   (UTC)
 //   list.txt <64 lowercase hex>    (SHA-256 of list.txt's bytes as served)
-// then one digest line per file line. The signature covers them all, so the list.txt digest binds every
+// then one digest line per file line (digest, size, line). The signature covers them all, so the list.txt digest binds every
 // byte of the list (folder lines, skipped lines, line ends) and the version and expiry cannot be replayed
 // with another list or past their time.
 struct ListHeader {
@@ -21,7 +21,8 @@ struct ListHeader {
     Sha256Digest listDigest{};
 };
 
-inline constexpr char kListFormatLine[] = "qelmora-list 1";
+// Format 1 named no sizes; a list in it is refused like any list that cannot be read.
+inline constexpr char kListFormatLine[] = "qelmora-list 2";
 
 // The header at the start of data; false when the first four lines are not exactly the above. bodyStart is
 // then the offset of the first digest line.
@@ -34,6 +35,8 @@ bool ParseUtcTime(const std::string& text, long long& seconds);
 std::string FormatUtcTime(long long seconds);
 // A version as the header writes it: decimal, 1 to 9223372036854775807, no sign, no leading zero.
 bool ParseListVersion(const std::string& text, long long& version);
+// A file's size as a digest line writes it: decimal, 0 to 9223372036854775807, no sign, no leading zero.
+bool ParseFileSize(const char* text, size_t size, long long& bytes);
 
 // 64 lowercase hex digits into 32 bytes; false for anything else (upper case included).
 bool ParseLowerHexDigest(const char* text, size_t size, Sha256Digest& digest);

@@ -33,6 +33,8 @@ public:
 
     // The digest the file of line index must have; null before a successful Verify or for a line that has none.
     const Sha256Digest* DigestOf(size_t index) const { return m_signed.DigestOf(index); }
+    // The size in bytes it must have; -1 likewise.
+    long long SizeOf(size_t index) const { return m_signed.SizeOf(index); }
 
     // A new SHA-256 computation; empty when CNG cannot give one.
     unique_bcrypt_hash NewHash();

@@ -31,7 +31,7 @@ const char* ListVerdictReason(ListVerdict verdict)
     case ListVerdict::BadSignature:
         return "list.sha256.sig is not a signature of list.sha256 by this key";
     case ListVerdict::BadHeader:
-        return "list.sha256 does not start with the header (qelmora-list 1, version, expires, list.txt)";
+        return "list.sha256 does not start with the header (qelmora-list 2, version, expires, list.txt)";
     case ListVerdict::ListChanged:
         return "list.txt is not the list whose SHA-256 list.sha256 names";
     case ListVerdict::OldVersion:
@@ -40,7 +40,7 @@ const char* ListVerdictReason(ListVerdict verdict)
         return "the list has expired";
     case ListVerdict::LinesDiffer:
         return "list.sha256 names other lines than the file lines of list.txt, or in another order, or a line "
-               "is not 64 lowercase hex digits, two spaces and a name";
+               "is not 64 lowercase hex digits, two spaces, a size, two spaces and a name";
     case ListVerdict::SameFile:
         return "list.txt names one file twice (spellings Windows takes for the same file)";
     }

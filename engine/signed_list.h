@@ -33,6 +33,8 @@ public:
     const ListHeader& Header() const { return m_header; }
     // After Ok: the digest a file line's file must have; null for other lines and before.
     const Sha256Digest* DigestOf(size_t line) const { return m_accepted ? m_digests.DigestOf(line) : nullptr; }
+    // After Ok: the size in bytes it must have; -1 for other lines and before.
+    long long SizeOf(size_t line) const { return m_accepted ? m_digests.SizeOf(line) : -1; }
     size_t Files() const { return m_digests.size(); }
 
 private:

@@ -184,13 +184,24 @@ LineResult CheckFile(HttpGetter& getter, const std::string& origin, const std::s
 {
     const std::string line(lines.Line(index));
     const std::string shown = Cp936ForDisplay(line);
-    const HttpAnswer answer = getter.Get(origin + WireObject(prefix, line), false);
+    // With signed sizes, as the installer does: never more than the signed size is read.
+    const bool signedFile = digests && digests->bUsable;
+    const long long signedSize = signedFile ? digests->list.SizeOf(index) : -1;
+    const HttpAnswer answer = getter.Get(origin + WireObject(prefix, line), false, signedSize);
     LineResult result;
     result.bFetched = true;
-    std::string problem = AnswerProblem(answer);
-    if (problem.empty() && digests && digests->bUsable) {
+    std::string problem;
+    if (signedFile && answer.bAnswered && answer.nStatus >= 200 && answer.nStatus <= 299 &&
+        ((answer.nContentLength >= 0 && answer.nContentLength != signedSize) || answer.bTooLarge))
+        problem = Format("%lld bytes where list.sha256 names %lld",
+                         answer.nContentLength >= 0 ? answer.nContentLength : answer.nReceived, signedSize);
+    if (problem.empty())
+        problem = AnswerProblem(answer);
+    if (problem.empty() && signedFile) {
         const Sha256Digest* expected = digests->list.DigestOf(index);
-        if (!expected || *expected != answer.digest)
+        if (answer.nReceived != signedSize)
+            problem = Format("%lld bytes where list.sha256 names %lld", answer.nReceived, signedSize);
+        else if (!expected || *expected != answer.digest)
             problem = "SHA-256 differs from list.sha256";
     }
     if (!problem.empty()) {

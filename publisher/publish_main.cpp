@@ -324,11 +324,12 @@ int main(int argc, char** argv)
         std::string digests = ListHeaderText(header);
         for (const ListedFile& file : listed) {
             Sha256Digest digest{};
-            if (!Sha256OfFile(file.strDiskPath, digest, error)) {
+            long long size = 0;
+            if (!Sha256OfFile(file.strDiskPath, digest, size, error)) {
                 std::fprintf(stderr, "qelmora-publish: %s: %s\n", file.strShown.c_str(), error.c_str());
                 return 2;
             }
-            digests += DigestFileLine(digest, file.strLine);
+            digests += DigestFileLine(digest, size, file.strLine);
         }
         std::string signature;
         if (!SignSha256(key.get(), digests, signature)) {

@@ -76,13 +76,18 @@ class CheckServer(unittest.TestCase):
         os.remove(self.served("bin/tools/convert.dll"))
         with open(self.served("文档/用户手册.txt"), "r+b") as f:
             f.write(b"X")
+        with open(self.served("readme.txt"), "ab") as f:
+            f.write(b"!")
         rc, lines = self.check(url, "--key", self.public)
         self.assertEqual(rc, 1, lines)
         self.assertIn("FAILED   bin\\tools\\convert.dll: status 404", lines)
         self.assertIn("FAILED   文档\\用户手册.txt: SHA-256 differs from list.sha256", lines)
-        self.assertEqual(lines[-1], "%d files, %d bytes, 2 problems" % (
-            len(SAMPLE), sum(len(d) for n, d in SAMPLE.items() if n not in ("bin/tools/convert.dll", "文档/用户手册.txt"))))
-        # Without the key a changed byte cannot be told: only the missing file is a problem.
+        size = len(SAMPLE["readme.txt"])
+        self.assertIn("FAILED   readme.txt: %d bytes where list.sha256 names %d" % (size + 1, size), lines)
+        self.assertEqual(lines[-1], "%d files, %d bytes, 3 problems" % (
+            len(SAMPLE), sum(len(d) for n, d in SAMPLE.items()
+                             if n not in ("bin/tools/convert.dll", "文档/用户手册.txt", "readme.txt"))))
+        # Without the key a changed byte or size cannot be told: only the missing file is a problem.
         rc, lines = self.check(url)
         self.assertEqual((rc, lines[-1].endswith(", 1 problems")), (1, True), lines)
 
@@ -116,7 +121,7 @@ class CheckServer(unittest.TestCase):
     def header(self, expires, version=5):
         with open(os.path.join(self.server_dir, "list.txt"), "rb") as f:
             digest = hashlib.sha256(f.read()).hexdigest()
-        return [b"qelmora-list 1", b"version %d" % version,
+        return [b"qelmora-list 2", b"version %d" % version,
                 time.strftime("expires %Y-%m-%dT%H:%M:%SZ", time.gmtime(expires)).encode(),
                 b"list.txt " + digest.encode()]
 
@@ -138,7 +143,8 @@ class CheckServer(unittest.TestCase):
 
         good = self.header(now + 86400)
         for name, header in [("a line missing", good[:1] + good[2:]), ("reordered", [good[0], good[2], good[1], good[3]]),
-                             ("another list", good[:3] + [b"list.txt " + b"0" * 64])]:
+                             ("another list", good[:3] + [b"list.txt " + b"0" * 64]),
+                             ("the format without sizes", [b"qelmora-list 1"] + good[1:])]:
             with self.subTest(name):
                 self.resign(header)
                 rc, lines = self.check(url, "--key", self.public)

@@ -42,9 +42,10 @@ class Publish(unittest.TestCase):
         self.assertEqual(rc, 0, out)
         lines = sorted(list_line(n) for n in SAMPLE)
         by_line = {list_line(n): d for n, d in SAMPLE.items()}
-        expected = b"".join(hashlib.sha256(by_line[l]).hexdigest().encode() + b"  " + l + b"\n" for l in lines)
+        expected = b"".join(b"%s  %d  %s\n" % (hashlib.sha256(by_line[l]).hexdigest().encode(), len(by_line[l]), l)
+                             for l in lines)
         written = self.read("list.sha256").split(b"\n", 4)
-        self.assertEqual(written[0], b"qelmora-list 1")
+        self.assertEqual(written[0], b"qelmora-list 2")
         version = int(written[1].split(b" ")[1])
         self.assertTrue(before <= version <= after, written[1])   # the publishing time: each publish is newer
         expires = calendar.timegm(time.strptime(written[2].decode(), "expires %Y-%m-%dT%H:%M:%SZ"))
@@ -104,7 +105,7 @@ class Publish(unittest.TestCase):
                 self.assertEqual(f.read(), b"keep me", name)
         for name in ("list.txt", "list.sha256", "list.sha256.sig"):
             self.assertFalse(os.path.islink(os.path.join(self.product, name)), name)
-        self.assertTrue(self.read("list.sha256").startswith(b"qelmora-list 1\n"))
+        self.assertTrue(self.read("list.sha256").startswith(b"qelmora-list 2\n"))
         leftovers = [n for n in os.listdir(self.product) if ".new-" in n]
         self.assertEqual(leftovers, [])
         # The files it writes are readable by a web server's workers, as files written under the umask.

@@ -21,17 +21,18 @@ TEST(ListAudit, WireObjectEscapesAsTheInstallerAndSendsSlashes)
     EXPECT_EQ(WireObject("/x y/", "a.txt"), "/x%20y/a.txt");
 }
 
-TEST(ListAudit, DigestFileLineIsLowerHexTwoSpacesAndTheLine)
+TEST(ListAudit, DigestFileLineIsLowerHexTheSizeAndTheLine)
 {
     Sha256Digest digest{};
     digest[0] = 0xAB;
     digest[31] = 0x0F;
-    const std::string line = DigestFileLine(digest, "\xB2\xE5\xBC\xFE\\a.dll");
-    EXPECT_EQ(line, "ab" + std::string(60, '0') + "0f  \xB2\xE5\xBC\xFE\\a.dll\n");
+    const std::string line = DigestFileLine(digest, 1048576, "\xB2\xE5\xBC\xFE\\a.dll");
+    EXPECT_EQ(line, "ab" + std::string(60, '0') + "0f  1048576  \xB2\xE5\xBC\xFE\\a.dll\n");
     const std::string manifest = "\xB2\xE5\xBC\xFE\\a.dll\r\n";
     PackedLines lines;
     ASSERT_TRUE(lines.Read(manifest.data(), manifest.size()));
     DigestList list;
     ASSERT_TRUE(list.Read(line.data(), line.size(), lines, {0}));
     EXPECT_EQ(list.size(), 1u);
+    EXPECT_EQ(list.SizeOf(0), 1048576);
 }

@@ -23,7 +23,7 @@ Sha256Digest ListDigest()
 std::string Header(const std::string& version = "7", const std::string& expires = "2027-02-01T00:00:00Z",
                    const std::string& list = kDigestHex)
 {
-    return "qelmora-list 1\nversion " + version + "\nexpires " + expires + "\nlist.txt " + list + "\n";
+    return "qelmora-list 2\nversion " + version + "\nexpires " + expires + "\nlist.txt " + list + "\n";
 }
 
 struct Signed {
@@ -45,22 +45,22 @@ struct Signed {
 
 TEST(ListHeader, ReadsExactlyTheFourLinesAndWritesThemBack)
 {
-    const std::string text = Header("1800000000") + kA + "  a.dll\n";
+    const std::string text = Header("1800000000") + kA + "  5  a.dll\n";
     ListHeader header;
     size_t body = 0;
     ASSERT_TRUE(ReadListHeader(text.data(), text.size(), header, body));
     EXPECT_EQ(header.version, 1800000000);
     EXPECT_EQ(FormatUtcTime(header.expires), "2027-02-01T00:00:00Z");
     EXPECT_EQ(header.listDigest, ListDigest());
-    EXPECT_EQ(text.substr(body), kA + "  a.dll\n");
+    EXPECT_EQ(text.substr(body), kA + "  5  a.dll\n");
     EXPECT_EQ(ListHeaderText(header), Header("1800000000"));
 
     const std::string good = Header();
     for (const std::string& bad : {
-             std::string("qelmora-list 2\n") + good.substr(15),                        // another format
+             std::string("qelmora-list 1\n") + good.substr(15),                        // the format without sizes
              good.substr(15),                                                          // a line missing
-             "qelmora-list 1\nexpires 2027-02-01T00:00:00Z\nversion 7\nlist.txt " + kDigestHex + "\n",   // reordered
-             "qelmora-list 1\r\nversion 7\r\nexpires 2027-02-01T00:00:00Z\r\nlist.txt " + kDigestHex + "\r\n",
+             "qelmora-list 2\nexpires 2027-02-01T00:00:00Z\nversion 7\nlist.txt " + kDigestHex + "\n",   // reordered
+             "qelmora-list 2\r\nversion 7\r\nexpires 2027-02-01T00:00:00Z\r\nlist.txt " + kDigestHex + "\r\n",
              Header("7 "), Header(" 7"), Header("07"), Header("0"), Header("-7"), Header("+7"), Header(""),
              Header("9223372036854775808"), Header("7", "2027-02-01 00:00:00Z"), Header("7", "2027-02-01T00:00:00"),
              Header("7", "2027-02-29T00:00:00Z"), Header("7", "2027-13-01T00:00:00Z"), Header("7", "2027-01-01T24:00:00Z"),
@@ -91,16 +91,20 @@ TEST(ListHeader, UtcTimesRoundTripAcrossLeapYearsAndEpochs)
 
 TEST(SignedList, AcceptsOnlyTheCurrentListItNames)
 {
-    const std::string digests = kA + "  a.dll\n" + kA + "  sub\\b.dll\n";
+    const std::string digests = kA + "  0  a.dll\n" + kA + "  1234  sub\\b.dll\n";
     Signed s("a.dll\r\nsub\r\nsub\\b.dll\r\n");
     EXPECT_EQ(s.Accept(Header() + digests), ListVerdict::Ok);
     EXPECT_EQ(s.list.Header().version, 7);
     EXPECT_NE(s.list.DigestOf(0), nullptr);
     EXPECT_EQ(s.list.DigestOf(1), nullptr);
     EXPECT_NE(s.list.DigestOf(2), nullptr);
+    EXPECT_EQ(s.list.SizeOf(0), 0);
+    EXPECT_EQ(s.list.SizeOf(1), -1);
+    EXPECT_EQ(s.list.SizeOf(2), 1234);
 
     EXPECT_EQ(s.Accept(digests), ListVerdict::BadHeader);   // a list signed before the header existed
     EXPECT_EQ(s.list.DigestOf(0), nullptr);
+    EXPECT_EQ(s.list.SizeOf(0), -1);
     EXPECT_EQ(s.Accept(Header("7", "2027-02-01T00:00:00Z", kA) + digests), ListVerdict::ListChanged);
     EXPECT_EQ(s.Accept(Header() + digests, kNow, 8), ListVerdict::OldVersion);
     EXPECT_EQ(s.Accept(Header() + digests, kNow, 7), ListVerdict::Ok);
@@ -110,14 +114,14 @@ TEST(SignedList, AcceptsOnlyTheCurrentListItNames)
     EXPECT_EQ(s.Accept(Header() + digests, expires), ListVerdict::Expired);
     EXPECT_TRUE(s.list.HasHeader());
     EXPECT_EQ(s.Accept(Header() + digests, expires - 1), ListVerdict::Ok);
-    EXPECT_EQ(s.Accept(Header() + kA + "  a.dll\n"), ListVerdict::LinesDiffer);
+    EXPECT_EQ(s.Accept(Header() + kA + "  0  a.dll\n"), ListVerdict::LinesDiffer);
 }
 
 TEST(SignedList, AListNamingOneFileTwiceIsRefused)
 {
     // ａ.dll and Ａ.dll (full-width) are one file on NTFS.
     Signed s("\xA3\xE1.dll\n\xA3\xC1.dll\n");
-    EXPECT_EQ(s.Accept(Header() + kA + "  \xA3\xE1.dll\n" + kA + "  \xA3\xC1.dll\n"), ListVerdict::SameFile);
+    EXPECT_EQ(s.Accept(Header() + kA + "  1  \xA3\xE1.dll\n" + kA + "  1  \xA3\xC1.dll\n"), ListVerdict::SameFile);
     Signed twice("a.dll\na.dll\n");
-    EXPECT_EQ(twice.Accept(Header() + kA + "  a.dll\n" + kA + "  a.dll\n"), ListVerdict::SameFile);
+    EXPECT_EQ(twice.Accept(Header() + kA + "  1  a.dll\n" + kA + "  1  a.dll\n"), ListVerdict::SameFile);
 }

@@ -458,7 +458,8 @@ class FaultServer:
     Content-Length, or a number to announce), mode: "normal", "reset" (close mid-body with RST),
     "stall" (send half the body, then wait), "slow" (the body in pieces with pauses), "gate" (send half
     the body, the rest once the route's threading.Event "gate" is set), "silent" (accept, read the
-    request, never answer), "close" (read the request and close).
+    request, never answer), "close" (read the request and close), "endless" (the body, then more bytes
+    until the client goes, at most MAX_ENDLESS).
 
     Links that break and files that change, for resumed downloads:
     - etag / last_modified: the validators the answer carries;
@@ -476,6 +477,7 @@ class FaultServer:
 
     MAX_REQUESTS = 250000
     MAX_STALL = 90.0
+    MAX_ENDLESS = 1 << 30
 
     def __init__(self, port=0, routes=None, delay=0.0):
         self.routes = routes or {}
@@ -605,6 +607,11 @@ class FaultServer:
             self._write(h, body[: len(body) // 2])
             route["gate"].wait(self.MAX_STALL)
             self._write(h, body[len(body) // 2:])
+        elif mode == "endless":
+            self._write(h, body)
+            block = b"\0" * 65536
+            while h.record["sent"] < self.MAX_ENDLESS and not self._stop.is_set():
+                self._write(h, block)
         elif mode == "slow":
             pieces = route.get("pieces", 4)
             step = max(1, len(body) // pieces)

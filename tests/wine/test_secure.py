@@ -105,7 +105,7 @@ def list_header(folder, version=None, expires=None):
     now = int(time.time())
     version = now if version is None else version
     expires = time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime(now + 86400 if expires is None else expires))
-    return ("qelmora-list 1\nversion %d\nexpires %s\nlist.txt %s\n" % (version, expires, digest)).encode()
+    return ("qelmora-list 2\nversion %d\nexpires %s\nlist.txt %s\n" % (version, expires, digest)).encode()
 
 
 def sign(folder, private_key):
@@ -114,9 +114,10 @@ def sign(folder, private_key):
 
 
 def sign_product(folder, tree, manifest_lines, private_key, header=None):
-    """list.sha256 and list.sha256.sig as a publisher makes them with sha256sum and openssl dgst; the header
+    """list.sha256 and list.sha256.sig as a publisher makes them with sha256sum, stat and openssl dgst; the header
     is written here too, so that a test can give it any version and expiry, past ones included."""
-    digests = b"".join(hashlib.sha256(tree[line]).hexdigest().encode() + b"  " + line.encode("gbk") + b"\n"
+    digests = b"".join(b"%s  %d  %s\n" % (hashlib.sha256(tree[line]).hexdigest().encode(), len(tree[line]),
+                                          line.encode("gbk"))
                        for line in manifest_lines if fetched(line))
     with open(os.path.join(folder, "list.sha256"), "wb") as f:
         f.write((list_header(folder) if header is None else header) + digests)
@@ -170,11 +171,11 @@ class SecureCase(InstallerCase):
         shutil.rmtree(self.dir, ignore_errors=True)
         os.makedirs(self.dir)
 
-    def engine(self, cli, url, fresh=True):
+    def engine(self, cli, url, fresh=True, options=()):
         """Runs an engine_cli build into the install folder; returns (result, outcome words, output lines)."""
         if fresh:
             self.engine_dir()
-        rc, out = self.wine.run(cli, [url, self.install_dir], timeout=180, name="engine_cli")
+        rc, out = self.wine.run(cli, [url, self.install_dir] + list(options), timeout=180, name="engine_cli")
         self.assertEqual(rc, 0, out)
         lines = out.splitlines()
         result = int([l for l in lines if l.startswith("result ")][0].split()[1])
@@ -274,14 +275,121 @@ class SignedList(SecureCase):
         sign_product(folder, tree, manifest, self.key, list_header(folder, **header) if header else None)
         return root, folder
 
-    def run_engine(self, root, fresh=True):
+    def run_engine(self, root, fresh=True, cli=None, options=()):
         nginx = Nginx(root, self.port)
         try:
             url = "http://127.0.0.1:%d/%s/list.txt" % (self.port, FOLDER)
-            result, outcome, lines = self.engine(self.cli, url, fresh)
+            result, outcome, lines = self.engine(cli or self.cli, url, fresh, options)
             return result, outcome, lines, requested_paths(nginx)
         finally:
             nginx.close()
+
+    def product_requests(self, paths):
+        """The product files asked for, sorted, after the list and its two side files."""
+        self.assertEqual(paths[:3], [b"/Lineinstall_qmra/list.txt", b"/Lineinstall_qmra/list.sha256",
+                                     b"/Lineinstall_qmra/list.sha256.sig"])
+        return sorted(p[len(b"/Lineinstall_qmra/"):].decode("gbk") for p in paths[3:])
+
+    def assert_complete(self, tree, manifest, run):
+        result, outcome, lines, _ = run
+        self.assertEqual((result, outcome), (1, ["complete", "0"]), lines)
+        self.assertIn("shortcuts", lines)
+        self.assert_installed(tree)
+        self.assertEqual(self.script(), b"".join(self.engine_file_line(n) for n in manifest if fetched(n)) + SELF_DELETE,
+                         "every file of the list is named, kept or placed, in list order")
+
+    def test_run_again_only_what_changed_is_fetched(self):
+        tree = {"f%02d.dll" % i: os.urandom(20_000 + i) for i in range(10)}
+        tree["sub\\deep.dat"] = os.urandom(300_000)
+        manifest = sorted(tree) + ["sub"]
+        root, _ = self.signed_product(tree, manifest, "again")
+        self.assert_complete(tree, manifest, self.run_engine(root))
+
+        # The publisher changes two files (one to another size) and adds one: exactly those three come down.
+        tree.update({"f03.dll": os.urandom(20_003), "f07.dll": b"shorter now", "new.txt": b"new"})
+        manifest.append("new.txt")
+        root, _ = self.signed_product(tree, manifest, "again")
+        run = self.run_engine(root, fresh=False)
+        self.assert_complete(tree, manifest, run)
+        self.assertEqual(self.product_requests(run[3]), ["f03.dll", "f07.dll", "new.txt"])
+
+        # Damaged on disk: a byte changed (same size), a file deleted, one cut short.
+        with open(self.local("f01.dll"), "r+b") as f:
+            f.seek(1000)
+            byte = f.read(1)
+            f.seek(1000)
+            f.write(bytes([byte[0] ^ 1]))
+        os.remove(self.local("f05.dll"))
+        with open(self.local("sub/deep.dat"), "r+b") as f:
+            f.truncate(100_000)
+        run = self.run_engine(root, fresh=False)
+        self.assert_complete(tree, manifest, run)
+        self.assertEqual(self.product_requests(run[3]), ["f01.dll", "f05.dll", "sub/deep.dat"])
+
+        # Unchanged: no product request at all, one file at a time as with the read-ahead.
+        for parallel in ("1", "8"):
+            run = self.run_engine(root, fresh=False, options=["--parallel", parallel])
+            self.assert_complete(tree, manifest, run)
+            self.assertEqual(self.product_requests(run[3]), [])
+
+        # A folder at a file's path is never taken for the file: it is fetched, and fails as before.
+        os.remove(self.local("f02.dll"))
+        os.makedirs(self.local("f02.dll"))
+        result, outcome, lines, paths = self.run_engine(root, fresh=False)
+        self.assertEqual((result, outcome), (0, ["files-failed", "1"]), lines)
+        self.assertEqual(self.product_requests(paths), ["f02.dll"])
+        os.rmdir(self.local("f02.dll"))
+
+        # The unsigned build knows no digests: it fetches everything, whatever is in place.
+        result, outcome, lines, paths = self.run_engine(root, fresh=False, cli=harness.ENGINE_CLI)
+        self.assertEqual((result, outcome), (1, ["complete", "0"]), lines)
+        self.assertEqual(sorted(p.decode("gbk") for p in paths[1:]),
+                         sorted("/Lineinstall_qmra/" + n.replace("\\", "/") for n in manifest if fetched(n)))
+        self.assert_installed(tree)
+
+    def test_after_a_stop_the_next_run_fetches_only_what_was_not_placed(self):
+        tree = {"q%02d.bin" % i: os.urandom(40_000) for i in range(12)}
+        manifest = sorted(tree)
+        root, _ = self.signed_product(tree, manifest, "stopped")
+        result, outcome, lines, paths = self.run_engine(root, options=["--stop-after", "5"])
+        self.assertEqual((result, outcome[0]), (0, "stopped"), lines)
+        placed = [n for n in manifest if os.path.exists(self.local(n))]
+        self.assertEqual(placed, manifest[:5], "the lines walked before the stop")
+        self.assertEqual(self.leftovers(), [])
+
+        run = self.run_engine(root, fresh=False)
+        self.assert_complete(tree, manifest, run)
+        self.assertEqual(self.product_requests(run[3]), manifest[5:])
+
+    def test_an_endless_body_stops_at_the_signed_size(self):
+        tree = {"a.dll": os.urandom(1024), "b.dll": os.urandom(5000)}
+        root, folder = self.signed_product(tree, list(tree), "endless")
+        routes = {}
+        for name in ("list.txt", "list.sha256", "list.sha256.sig", "b.dll"):
+            with open(os.path.join(folder, name), "rb") as f:
+                routes["/%s/%s" % (FOLDER, name)] = {"body": f.read()}
+        # The right bytes first, then more for ever; and an announced length other than the signed one.
+        endless = {"body": tree["a.dll"], "length": None, "mode": "endless"}
+        routes["/%s/a.dll" % FOLDER] = endless
+        for name, route in (("endless body", endless),
+                            ("longer Content-Length", {"body": tree["a.dll"] + b"x" * 10, "length": 1034}),
+                            ("shorter Content-Length", {"body": tree["a.dll"], "length": 1000})):
+            with self.subTest(name):
+                routes["/%s/a.dll" % FOLDER] = dict(route)
+                server = harness.FaultServer(port=self.port, routes=routes)
+                try:
+                    result, outcome, lines = self.engine(self.cli, "http://127.0.0.1:%d/%s/list.txt" % (self.port, FOLDER))
+                    calls = [r for r in server.requests if r["path"].endswith("/a.dll")]
+                finally:
+                    server.close()
+                self.assertEqual((result, outcome), (0, ["files-failed", "1"]), lines)
+                self.assertFalse(os.path.exists(self.local("a.dll")), "nothing placed")
+                self.assertEqual(self.leftovers(), [])
+                self.assert_installed({"b.dll": tree["b.dll"]})
+                self.assertEqual(len(calls), 5, "each call fails at once; the file gets its calls and no more")
+                if route is endless:
+                    # Each call ends within a read past the signed size (the server's socket buffers aside).
+                    self.assertTrue(all(r["sent"] < 16 * 1024 * 1024 for r in calls), calls)
 
     def test_the_real_installer_installs_a_signed_product(self):
         tree = product()
@@ -482,7 +590,7 @@ class SignedList(SecureCase):
             path = os.path.join(folder, "list.sha256")
             with open(path, "rb") as f:
                 data = bytearray(f.read())
-            at = data.index(b"  sub/b.dat\n") - 10   # a digit of the file's digest, after the header
+            at = data.index(b"  2000  sub/b.dat\n") - 10   # a digit of the file's digest, after the header
             data[at] = ord("0") if data[at] != ord("0") else ord("1")
             with open(path, "wb") as f:
                 f.write(bytes(data))
@@ -504,7 +612,7 @@ class SignedList(SecureCase):
             "lines reordered": lambda f: change_list(f, ["a.dll", "sub", "c.txt", "sub/b.dat"]),
             "a folder line that names a file": lambda f: change_list(f, ["a.dll", "sub.x", "sub/b.dat", "c.txt"]),
             "a changed digest": flip_digest,
-            "a digest line added": write("list.sha256", b"0" * 64 + b"  x.dll\n", "ab"),
+            "a digest line added": write("list.sha256", b"0" * 64 + b"  1  x.dll\n", "ab"),
             "a signature by another key": sign_with_other_key,
             "a signature that is not DER": write("list.sha256.sig", b"\x30\x02\x01"),
             "an empty signature": write("list.sha256.sig", b""),
