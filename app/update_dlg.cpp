@@ -152,9 +152,12 @@ BOOL CUpdateDlg::OnInitDialog()
     // The chooser hangs under this window; owned by it, it stays above it and goes with it.
     GetWindowRect(&m_dlgPath.m_rcOwner);
     m_dlgPath.Create(this);
+    // Tab visits the buttons in reading order, the top row first; the keyboard starts on the install button.
+    SetTabOrder({IDC_BTN_MINIMIZE, IDC_BTN_CLOSE, IDC_BTN_INSTALL, IDC_BTN_FINISH, IDC_BTN_PATH});
+    ::SetFocus(m_btnInstall.m_hWnd);
     if (m_pSingleInstance)
         m_pSingleInstance->PublishWindow(m_hWnd);
-    return TRUE;
+    return FALSE;   // the focus is set
 }
 
 BOOL CUpdateDlg::DestroyWindow()
