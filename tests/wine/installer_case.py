@@ -112,6 +112,30 @@ class InstallerCase(unittest.TestCase):
     def key(self, name):
         self.wine.xdotool("key", name)
 
+    def wait_focus(self, expected, timeout=15):
+        """Waits until the keyboard focus is where expected says ("main 1001 1": window, control, cues shown);
+        returns where it was last seen."""
+        end = time.time() + timeout
+        while True:
+            seen = self.wine.driver("focus")[1]
+            if seen == "focus " + expected or time.time() > end:
+                return seen[len("focus "):]
+            time.sleep(0.1)
+
+    def names(self, which):
+        """{"window": (text, msaa), id: (text, msaa)} of the main window, the chooser or the second dialog;
+        msaa None where the system gives no accessible name."""
+        rc, text = self.wine.driver("names", which)
+        self.assertEqual(rc, 0, "no %s window" % which)
+        found = {}
+        for line in text.splitlines():
+            parts = line.split()
+            key = "window" if parts[0] == "window" else int(parts[1])
+            hexes = parts[1:] if key == "window" else parts[2:]
+            text_hex = hexes[0] if len(hexes) == 2 else ""
+            found[key] = (harness.unhexed(text_hex), None if hexes[-1] == "-" else harness.unhexed(hexes[-1]))
+        return found
+
     def wait_exit(self, timeout=20):
         end = time.time() + timeout
         while time.time() < end:
