@@ -25,6 +25,13 @@ const wchar_t kDialogProp[] = L"Qelmora.Dialog";
 
 CDialog* DialogOf(HWND hwnd) { return static_cast<CDialog*>(::GetPropW(hwnd, kDialogProp)); }
 
+// Hands a change of the keyboard cues on to one control (lp: WM_UPDATEUISTATE's wParam).
+BOOL CALLBACK TellUiState(HWND child, LPARAM lp)
+{
+    ::SendMessageW(child, WM_UPDATEUISTATE, static_cast<WPARAM>(lp), 0);
+    return TRUE;
+}
+
 }  // namespace
 
 void DDX_Control(CDataExchange* pDX, int id, CControl& control)
@@ -194,13 +201,7 @@ void CDialog::ChangeUiState(WORD action, WORD flags)
         m_nUiState &= static_cast<WORD>(~flags);
     if (m_nUiState == before)
         return;
-    ::EnumChildWindows(
-        m_hWnd,
-        [](HWND child, LPARAM lp) -> BOOL {
-            ::SendMessageW(child, WM_UPDATEUISTATE, static_cast<WPARAM>(lp), 0);
-            return TRUE;
-        },
-        static_cast<LPARAM>(MAKEWPARAM(action, flags)));
+    ::EnumChildWindows(m_hWnd, &TellUiState, static_cast<LPARAM>(MAKEWPARAM(action, flags)));
 }
 
 bool CDialog::TabIntoNeighbour(bool backwards) const
