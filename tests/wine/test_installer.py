@@ -372,7 +372,7 @@ class Keyboard(InstallerCase):
             self.key(key)
             self.assertEqual(self.wait_focus(expected), expected, key)
         self.key("space")   # presses the focused button: the panel opens with the folder to edit
-        self.assertEqual(self.wait_focus("chooser 1021 0"), "chooser 1021 0")
+        self.assertEqual(self.wait_focus("chooser 1021 1"), "chooser 1021 1")
         panel = self.names("chooser")
         self.assertEqual(panel[1001][0], "浏览")
         self.assertIn(panel[1021][1], (None, "安装到："), "the edit is named by its label")
