@@ -16,6 +16,8 @@
 namespace {
 
 const char kTextFace[] = "宋体_GB2312";
+// The window's name on the taskbar, in Alt+Tab and for screen readers (the window has no caption to show it).
+const char kWindowTitle[] = "Qelmora 安装程序";
 
 // Posted by the worker when it has ended; wParam carries the install result.
 constexpr UINT WM_APP_INSTALL_FINISHED = WM_APP + 1;
@@ -115,6 +117,7 @@ void CUpdateDlg::DoDataExchange(CDataExchange* pDX)
 BOOL CUpdateDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
+    ::SetWindowTextW(m_hWnd, WideFrom936(kWindowTitle).c_str());
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
@@ -149,9 +152,12 @@ BOOL CUpdateDlg::OnInitDialog()
     // The chooser hangs under this window; owned by it, it stays above it and goes with it.
     GetWindowRect(&m_dlgPath.m_rcOwner);
     m_dlgPath.Create(this);
+    // Tab visits the buttons in reading order, the top row first; the keyboard starts on the install button.
+    SetTabOrder({IDC_BTN_MINIMIZE, IDC_BTN_CLOSE, IDC_BTN_INSTALL, IDC_BTN_FINISH, IDC_BTN_PATH});
+    ::SetFocus(m_btnInstall.m_hWnd);
     if (m_pSingleInstance)
         m_pSingleInstance->PublishWindow(m_hWnd);
-    return TRUE;
+    return FALSE;   // the focus is set
 }
 
 BOOL CUpdateDlg::DestroyWindow()

@@ -68,6 +68,8 @@ protected:
     void OnOK() override;
     void OnCancel() override;
     bool OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    // Tab goes on into the open folder panel and from it back here.
+    HWND TabNeighbour() const override { return m_dlgPath.m_hWnd; }
 
 private:
     friend struct UpdateDlgMessages;

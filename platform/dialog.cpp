@@ -25,6 +25,13 @@ const wchar_t kDialogProp[] = L"Qelmora.Dialog";
 
 CDialog* DialogOf(HWND hwnd) { return static_cast<CDialog*>(::GetPropW(hwnd, kDialogProp)); }
 
+// Hands a change of the keyboard cues on to one control (lp: WM_UPDATEUISTATE's wParam).
+BOOL CALLBACK TellUiState(HWND child, LPARAM lp)
+{
+    ::SendMessageW(child, WM_UPDATEUISTATE, static_cast<WPARAM>(lp), 0);
+    return TRUE;
+}
+
 }  // namespace
 
 void DDX_Control(CDataExchange* pDX, int id, CControl& control)
@@ -159,6 +166,19 @@ void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 
 bool CDialog::PreTranslateMessage(const MSG& msg)
 {
+    if (msg.message == WM_KEYDOWN) {
+        switch (msg.wParam) {
+        case VK_TAB: case VK_LEFT: case VK_RIGHT: case VK_UP: case VK_DOWN:
+            // The keyboard is in use: from now on the focused control shows where it is.
+            ::SendMessageW(m_hWnd, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+            break;
+        default:
+            break;
+        }
+        if (msg.wParam == VK_TAB && ::GetKeyState(VK_CONTROL) >= 0 && ::GetKeyState(VK_MENU) >= 0 &&
+            TabIntoNeighbour(::GetKeyState(VK_SHIFT) < 0))
+            return true;
+    }
     // Enter is always this dialog's OK command, also when a push button has the focus.
     if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN) {
         ::SendMessageW(m_hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
@@ -167,6 +187,56 @@ bool CDialog::PreTranslateMessage(const MSG& msg)
     if (msg.message == WM_CHAR && msg.wParam == '\r')
         return true;
     return false;
+}
+
+void CDialog::ChangeUiState(WORD action, WORD flags)
+{
+    // Only an explicit set or clear changes the state; UIS_INITIALIZE keeps it, so the cues stay hidden
+    // until the keyboard is used and stay shown once it has been.
+    const WORD before = m_nUiState;
+    flags &= UISF_HIDEFOCUS | UISF_HIDEACCEL;
+    if (action == UIS_SET)
+        m_nUiState |= flags;
+    else if (action == UIS_CLEAR)
+        m_nUiState &= static_cast<WORD>(~flags);
+    if (m_nUiState == before)
+        return;
+    ::EnumChildWindows(m_hWnd, &TellUiState, static_cast<LPARAM>(MAKEWPARAM(action, flags)));
+}
+
+bool CDialog::TabIntoNeighbour(bool backwards) const
+{
+    HWND neighbour = TabNeighbour();
+    if (!neighbour || !::IsWindowVisible(neighbour) || !::IsWindowEnabled(neighbour))
+        return false;
+    // Only from this dialog's last tab stop forwards, or its first backwards; elsewhere the dialog
+    // manager moves the focus within the dialog.
+    HWND first = ::GetNextDlgTabItem(m_hWnd, nullptr, FALSE);
+    HWND last = first ? ::GetNextDlgTabItem(m_hWnd, first, TRUE) : nullptr;
+    HWND focus = ::GetFocus();
+    if (!focus || focus != (backwards ? first : last))
+        return false;
+    HWND target = ::GetNextDlgTabItem(neighbour, nullptr, FALSE);
+    if (target && backwards)
+        target = ::GetNextDlgTabItem(neighbour, target, TRUE);
+    if (!target)
+        return false;
+    ::SetActiveWindow(neighbour);
+    ::SendMessageW(neighbour, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+    ::SendMessageW(neighbour, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
+    return true;
+}
+
+void CDialog::SetTabOrder(std::initializer_list<int> ids) const
+{
+    HWND after = HWND_TOP;
+    for (int id : ids) {
+        HWND item = ::GetDlgItem(m_hWnd, id);
+        if (!item)
+            continue;
+        ::SetWindowPos(item, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        after = item;
+    }
 }
 
 void CDialog::CenterWindow() const
@@ -277,6 +347,13 @@ INT_PTR CDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         return TRUE;
     }
     switch (msg) {
+    case WM_QUERYUISTATE:
+        ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, m_nUiState);
+        return TRUE;
+    case WM_CHANGEUISTATE:
+    case WM_UPDATEUISTATE:
+        ChangeUiState(LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK && HIWORD(wParam) == BN_CLICKED) {
             OnOK();

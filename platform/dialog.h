@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 
 #include "platform/controls.h"
@@ -48,6 +49,13 @@ protected:
     // Centres over the owner when it is visible, otherwise over the work area.
     void CenterWindow() const;
 
+    // Tab and Shift+Tab visit the controls in these ids' order (the children's z order); the others
+    // follow them.
+    void SetTabOrder(std::initializer_list<int> ids) const;
+    // Another top-level dialog that Tab continues into from this one's last tab stop (and Shift+Tab from
+    // its first) while it is visible; none by default.
+    virtual HWND TabNeighbour() const { return nullptr; }
+
     // Lays the template out with these base units, the ones its font has where the art was made,
     // instead of the ones the font found on this system gives. Call before the window is created.
     void UseBaseUnits(DialogBaseUnits units) noexcept { m_fixedUnits = units; }
@@ -58,6 +66,8 @@ private:
     BOOL HandleInitDialog();
     void LayOutWithFixedUnits();
     static bool PumpOneMessage();
+    bool TabIntoNeighbour(bool backwards) const;
+    void ChangeUiState(WORD action, WORD flags);
 
     UINT m_nIDTemplate;
     HWND m_hWndParent;
@@ -66,4 +76,8 @@ private:
     INT_PTR m_nModalResult = -1;
     bool m_bBound = false;
     DialogBaseUnits m_fixedUnits;   // zero: the system's
+    // Whether the window shows focus rectangles and access keys (UISF_ flags), answered to WM_QUERYUISTATE.
+    // The dialog keeps it itself: Wine's windows keep none and always report the cues shown. Hidden until
+    // the first Tab or arrow key, as on Windows when the mouse started the program.
+    WORD m_nUiState = UISF_HIDEFOCUS | UISF_HIDEACCEL;
 };

@@ -37,6 +37,7 @@ protected:
     // Enter and Esc leave the panel as it is and keep the folder.
     void OnOK() override {}
     void OnCancel() override {}
+    HWND TabNeighbour() const override { return ::GetWindow(m_hWnd, GW_OWNER); }
 
 private:
     friend struct DialogPathMessages;

@@ -71,6 +71,9 @@ void CUpdateDlg::OnPathOption()
     m_dlgPath.m_strPath = WideFrom936(m_strInstallDir);
     m_dlgPath.m_editPath.SetText(m_dlgPath.m_strPath);
     m_dlgPath.UpdateData(FALSE);
+    // Opened from the keyboard, the panel shows where its focus is from the start, as this window does.
+    if ((SendMessage(WM_QUERYUISTATE) & UISF_HIDEFOCUS) == 0)
+        m_dlgPath.SendMessage(WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS));
     m_dlgPath.ShowWindow(SW_SHOWNORMAL);
 }
 

@@ -2,8 +2,14 @@
 #include "ui/dialog_info.h"
 
 #include "platform/app.h"
+#include "platform/wide_names.h"
 #include "res/resource.h"
 #include "ui/buffered_paint.h"
+
+namespace {
+// The notice's name for screen readers; the picture says it too.
+const char kNoticeTitle[] = "系统提示";
+}  // namespace
 
 struct DialogInfoMessages {
     using Map = MessageMap<CDialogInfo>;
@@ -43,6 +49,7 @@ void CDialogInfo::DoDataExchange(CDataExchange* pDX)
 BOOL CDialogInfo::OnInitDialog()
 {
     CDialog::OnInitDialog();
+    ::SetWindowTextW(m_hWnd, WideFrom936(kNoticeTitle).c_str());
     m_bmpBackground.reset(LoadAppBitmap(IDB_NOTICE));
     m_btnContinue.LoadStateBitmaps(IDB_CONTINUE_NORMAL, IDB_CONTINUE_HOVER, IDB_CONTINUE_PRESSED,
                                    IDB_CONTINUE_PRESSED);

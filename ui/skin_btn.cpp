@@ -1,8 +1,6 @@
 // The bitmap-skinned push button used by every window of the installer.
 #include "ui/skin_btn.h"
 
-#include <string>
-
 #include "platform/app.h"
 
 namespace {
@@ -22,17 +20,13 @@ const SkinBtnMessages::Map::Message SkinBtnMessages::kMessages[] = {
     {WM_ERASEBKGND, [](CSkinBtn& b, WPARAM wp, LPARAM) { return b.OnEraseBkgnd(reinterpret_cast<HDC>(wp)); }},
     {WM_SETCURSOR, [](CSkinBtn& b, WPARAM, LPARAM) { return b.OnSetCursor(); }},
     {WM_ENABLE, [](CSkinBtn& b, WPARAM wp, LPARAM) { return b.OnEnable(wp != 0); }},
+    {WM_UPDATEUISTATE, [](CSkinBtn& b, WPARAM, LPARAM) { return b.OnUpdateUiState(); }},
 };
 
 const SkinBtnMessages::Map SkinBtnMessages::kMap = {
     kMessages, sizeof kMessages / sizeof kMessages[0], nullptr, 0};
 
-CSkinBtn::CSkinBtn()
-{
-    window_dc screen(nullptr);
-    const int height = -::MulDiv(90, ::GetDeviceCaps(screen.get(), LOGPIXELSY), 720);
-    m_font.reset(::CreateFontA(height, 0, 0, 0, 0, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial"));
-}
+CSkinBtn::CSkinBtn() = default;
 
 CSkinBtn::~CSkinBtn()
 {
@@ -81,6 +75,7 @@ bool CSkinBtn::OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 void CSkinBtn::DrawItem(LPDRAWITEMSTRUCT pDis)
 {
     const UINT s = pDis->itemState;
+    m_bNoFocusRect = (s & ODS_NOFOCUSRECT) != 0;
     m_rules.OnDrawItem((s & ODS_FOCUS) != 0, (s & ODS_SELECTED) != 0, (s & ODS_DISABLED) != 0);
     Render();
 }
@@ -145,6 +140,24 @@ LRESULT CSkinBtn::OnEnable(bool enable)
     return result;
 }
 
+LRESULT CSkinBtn::OnUpdateUiState()
+{
+    const LRESULT result = Default();
+    // The keyboard cues came or went: a focused button shows or drops its focus rectangle now.
+    if (m_rules.Focused())
+        ::InvalidateRect(m_hWnd, nullptr, FALSE);
+    return result;
+}
+
+bool CSkinBtn::ShowsFocusCue() const
+{
+    if (!m_rules.Focused() || m_bNoFocusRect)
+        return false;
+    // Windows passes the cue state in ODS_NOFOCUSRECT; the dialog that holds the button keeps it too
+    // (Wine's controls keep none), which also serves the renders that come from hover.
+    return (::SendMessageW(::GetAncestor(m_hWnd, GA_ROOT), WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) == 0;
+}
+
 void CSkinBtn::Render()
 {
     window_dc client(m_hWnd);
@@ -163,35 +176,22 @@ void CSkinBtn::Render()
     else
         ::BitBlt(offscreen.get(), 0, 0, w, h, client.get(), 0, 0, SRCCOPY);
 
-    wchar_t caption[256] = {};
-    const int captionLength = ::GetWindowTextW(m_hWnd, caption, sizeof caption / sizeof caption[0]);
-    ::SetBkMode(offscreen.get(), TRANSPARENT);
-    select_guard selectFont(offscreen.get(), m_font.get());
-
     const int look = m_rules.State();
     HBITMAP chosen = LookBitmap(look >= 0 && look < 4 ? look : 0);
-    switch (CaptionColourFor(look)) {
-    case CaptionColour::Normal:
-        ::SetTextColor(offscreen.get(), m_crNormalText);
-        break;
-    case CaptionColour::Pressed:
-        ::SetTextColor(offscreen.get(), m_crPressedText);
-        break;
-    case CaptionColour::Unset:
-        break;
-    }
-
+    BITMAP info = {};
     if (chosen) {   // an empty slot leaves the background showing
         unique_memory_dc source(::CreateCompatibleDC(client.get()));
         select_guard selectBitmap(source.get(), chosen);
-        BITMAP info = {};
         ::GetObjectA(chosen, sizeof info, &info);
         if (NeedsStretch(info.bmWidth, info.bmHeight, w, h))
             ::StretchBlt(offscreen.get(), 0, 0, w, h, source.get(), 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
         else   // where the bitmap is smaller than the button, the snapshot stays
             ::BitBlt(offscreen.get(), 0, 0, info.bmWidth, info.bmHeight, source.get(), 0, 0, SRCCOPY);
     }
-    if (captionLength > 0)
-        ::TextOutW(offscreen.get(), m_ptText.x, m_ptText.y, caption, captionLength);
+    if (ShowsFocusCue()) {
+        const FocusFrame cue = FocusFrameFor(info.bmWidth, info.bmHeight, w, h);
+        const RECT focus = {cue.left, cue.top, cue.right, cue.bottom};
+        ::DrawFocusRect(offscreen.get(), &focus);
+    }
     ::BitBlt(client.get(), 0, 0, w, h, offscreen.get(), 0, 0, SRCCOPY);
 }

@@ -9,7 +9,9 @@
 #include "ui/skin_button_rules.h"
 
 // Draws one of three bitmaps (normal, hover, pressed) over a snapshot of what the parent painted under
-// it, tracks hover with a 10 ms poll, and otherwise behaves as a push button.
+// it, tracks hover with a 10 ms poll, and otherwise behaves as a push button. Its window text is its
+// name for screen readers and is not drawn: the label is part of the picture. A focused button shows a
+// focus rectangle once its window shows keyboard cues (after the first Tab or arrow key).
 class CSkinBtn : public CButton {
 public:
     CSkinBtn();
@@ -35,8 +37,10 @@ private:
     LRESULT OnEraseBkgnd(HDC dc);
     LRESULT OnSetCursor() { return TRUE; }
     LRESULT OnEnable(bool enable);
+    LRESULT OnUpdateUiState();
 
     bool CursorInside() const;
+    bool ShowsFocusCue() const;
     unique_hbitmap& LookSlot(int look);
     HBITMAP LookBitmap(int look);
     void Render();
@@ -47,12 +51,9 @@ private:
     unique_hbitmap m_bmpDisabled;
     UINT m_nLookIds[4] = {};                                // normal, hover, pressed, disabled
     bool m_bLookDecoded[4] = {true, true, true, true};      // nothing to decode before LoadStateBitmaps
-    SkinButtonRules m_rules;          // state, hover flag, enabled flag
-    COLORREF m_crNormalText = RGB(0, 0, 0);
-    COLORREF m_crPressedText = RGB(255, 255, 255);
-    unique_hfont m_font;
+    SkinButtonRules m_rules;          // state, hover, enabled and focus flags
+    bool m_bNoFocusRect = false;      // the last WM_DRAWITEM asked for no focus rectangle
     bool m_bBackgroundCaptured = false;
-    POINT m_ptText = {21, 0};
     unique_memory_dc m_dcBackground;
     unique_hbitmap m_bmpSnapshot;     // selected into m_dcBackground for the button's life
     HGDIOBJ m_hOldSnapshotBitmap = nullptr;

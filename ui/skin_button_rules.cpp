@@ -1,25 +1,26 @@
 // The skin button's look rules: which of its looks to draw after each event, and how to draw it.
 #include "ui/skin_button_rules.h"
 
-CaptionColour CaptionColourFor(int look)
-{
-    switch (look) {
-    case kLookHover:
-        return CaptionColour::Unset;
-    case kLookPressed:
-        return CaptionColour::Pressed;
-    default:
-        return CaptionColour::Normal;
-    }
-}
-
 bool NeedsStretch(int bitmapWidth, int bitmapHeight, int clientWidth, int clientHeight)
 {
     return bitmapHeight > clientHeight || bitmapWidth > clientWidth;
 }
 
+FocusFrame FocusFrameFor(int bitmapWidth, int bitmapHeight, int clientWidth, int clientHeight)
+{
+    int width = clientWidth;
+    int height = clientHeight;
+    if (bitmapWidth > 0 && bitmapHeight > 0 && !NeedsStretch(bitmapWidth, bitmapHeight, clientWidth, clientHeight)) {
+        width = bitmapWidth;
+        height = bitmapHeight;
+    }
+    const int inset = width >= 24 && height >= 24 ? 2 : 1;
+    return FocusFrame{inset, inset, width - inset, height - inset};
+}
+
 int SkinButtonRules::OnDrawItem(bool focus, bool selected, bool disabled)
 {
+    m_bFocus = focus;
     m_nState = kLookNormal;
     // The pressed look needs focus and selection; a repaint keeps the hover look only with focus.
     if (focus) {

@@ -4,14 +4,17 @@
 // Looks, and the bitmap slots that hold them.
 enum SkinLook { kLookNormal = 0, kLookHover = 1, kLookPressed = 2, kLookDisabled = 3 };
 
-// The caption colour a look uses: the button's normal or pressed colour, or none set (the new DC's
-// default, black).
-enum class CaptionColour { Normal, Unset, Pressed };
-CaptionColour CaptionColourFor(int look);
-
 // A bitmap larger than the button on either axis is stretched into it whole; otherwise it is copied
 // unscaled to the top-left corner.
 bool NeedsStretch(int bitmapWidth, int bitmapHeight, int clientWidth, int clientHeight);
+
+// Where a focused button shows its focus rectangle (right and bottom exclusive): just inside the picture
+// as it is drawn (the whole button when the picture is stretched into it, or missing), one pixel in from
+// a picture smaller than 24 pixels on a side and two in from larger ones.
+struct FocusFrame {
+    int left, top, right, bottom;
+};
+FocusFrame FocusFrameFor(int bitmapWidth, int bitmapHeight, int clientWidth, int clientHeight);
 
 // Events in, state and drawing out; the Windows side feeds it and does what it answers.
 class SkinButtonRules {
@@ -32,6 +35,8 @@ public:
     void OnEnable(bool enable) { m_bEnabled = enable; }
 
     int State() const { return m_nState; }
+    // Whether the last WM_DRAWITEM said the button has the focus.
+    bool Focused() const { return m_bFocus; }
     bool Hover() const { return m_bHover; }
     bool Enabled() const { return m_bEnabled; }
 
@@ -39,4 +44,5 @@ private:
     int m_nState = kLookNormal;
     bool m_bHover = false;
     bool m_bEnabled = true;
+    bool m_bFocus = false;
 };

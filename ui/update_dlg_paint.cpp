@@ -15,6 +15,7 @@ const COLORREF kEndStatusColour = RGB(176, 24, 16);
 // The failed end's text sits under the finish button, on the plain lower part of the picture, and
 // starts where the progress label does.
 const POINT kEndStatusAt = {162, 256};
+const char kExitButtonText[] = "退出安装";   // what the exit picture says
 
 void FillSolid(HDC dc, const RECT& rc, COLORREF colour)
 {
@@ -76,6 +77,7 @@ void CUpdateDlg::ShowUnsuccessfulEnd()
         m_strEndStatus = FailedEndText(m_outcome);
     }
     m_btnFinish.LoadStateBitmaps(IDB_EXIT_NORMAL, IDB_EXIT_HOVER, IDB_EXIT_PRESSED, IDB_EXIT_PRESSED);
+    ::SetWindowTextW(m_btnFinish.m_hWnd, WideFrom936(kExitButtonText).c_str());
     Invalidate(TRUE);
 }
 

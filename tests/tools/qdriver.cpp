@@ -55,6 +55,11 @@
 //   qdriver chooser-paste U8HEX     pastes a text over the chooser's whole folder text
 //   qdriver chooserw                "chooser VISIBLE U8HEX" of the folder chooser
 //   qdriver wait-msgboxw MS         a message box of the installer is up: "msgbox U8HEX" of its text
+//   qdriver names WHICH             the window text of the main window, the chooser or the second dialog and
+//                                   of each child: "window U8HEX MSAA" then "item ID U8HEX MSAA", MSAA the
+//                                   name that AccessibleObjectFromWindow gives (U8HEX), "-" for none
+//   qdriver focus                   where the installer's keyboard focus is: "focus WHICH ID CUES", WHICH
+//                                   main, chooser, dialog or none, CUES 1 when that window shows focus cues
 //   qdriver starting-first U8HEX    stands in for a first start that has published its window but shows it,
 //                                   minimised, only once the file U8HEX exists; then "restored 1" when a
 //                                   second start restored it within 10 s, else "restored 0"
@@ -66,6 +71,7 @@
 #include <shobjidl.h>
 #include <psapi.h>
 #include <shellapi.h>
+#include <oleacc.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -688,6 +694,64 @@ BOOL CALLBACK KeepLongestStaticW(HWND child, LPARAM lp)
     return TRUE;
 }
 
+// The name a screen reader reads for a window, through the accessibility object the system makes for it.
+std::string AccessibleNameHex(HWND hwnd)
+{
+    com_ptr<IAccessible> accessible;
+    if (FAILED(::AccessibleObjectFromWindow(hwnd, OBJID_CLIENT, __uuidof(IAccessible), accessible.put_void())))
+        return "-";
+    VARIANT self;
+    ::VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    if (accessible->get_accName(self, &name) != S_OK || !name)
+        return "-";
+    const std::string hex = HexUtf8(std::wstring(name, ::SysStringLen(name)));
+    ::SysFreeString(name);
+    return hex.empty() ? "-" : hex;
+}
+
+std::string WindowTextHex(HWND hwnd)
+{
+    wchar_t text[512] = {};   // another process's window: WM_GETTEXT copies its text across
+    ::SendMessageW(hwnd, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
+    return HexUtf8(text);
+}
+
+BOOL CALLBACK PrintChildName(HWND child, LPARAM lp)
+{
+    if (::GetParent(child) == reinterpret_cast<HWND>(lp))
+        std::printf("item %d %s %s\n", ::GetDlgCtrlID(child), WindowTextHex(child).c_str(),
+                    AccessibleNameHex(child).c_str());
+    return TRUE;
+}
+
+int PrintNames(HWND top)
+{
+    if (!top)
+        return 1;
+    com_apartment com;
+    std::printf("window %s %s\n", WindowTextHex(top).c_str(), AccessibleNameHex(top).c_str());
+    ::EnumChildWindows(top, &PrintChildName, reinterpret_cast<LPARAM>(top));
+    return 0;
+}
+
+int PrintFocus(HWND main)
+{
+    GUITHREADINFO gui = {};
+    gui.cbSize = sizeof gui;
+    ::GetGUIThreadInfo(::GetWindowThreadProcessId(main, nullptr), &gui);
+    HWND focus = gui.hwndFocus;
+    HWND top = focus ? ::GetAncestor(focus, GA_ROOT) : nullptr;
+    const char* which = !top ? "none" : top == main ? "main" : ::GetDlgItem(top, 1021) ? "chooser" : "dialog";
+    // The installer's dialogs keep the cue state themselves (Wine's controls keep none).
+    const LRESULT state = top ? ::SendMessageW(top, WM_QUERYUISTATE, 0, 0) : UISF_HIDEFOCUS;
+    std::printf("focus %s %d %d\n", which, focus && focus != top ? ::GetDlgCtrlID(focus) : 0,
+                (state & UISF_HIDEFOCUS) ? 0 : 1);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -879,6 +943,13 @@ int main(int argc, char** argv)
             rc = PrintLayout(which == "main"      ? main
                              : which == "chooser" ? FindTopWithChild(main, "", 1021)
                                                   : FindOtherDialog(main));
+        } else if (cmd == "names" && argc > 2) {
+            const std::string which = argv[2];
+            rc = PrintNames(which == "main"      ? main
+                            : which == "chooser" ? FindTopWithChild(main, "", 1021)
+                                                 : FindOtherDialog(main));
+        } else if (cmd == "focus") {
+            rc = PrintFocus(main);
         } else if (cmd == "restore") {
             rc = ::PostMessageA(main, WM_SYSCOMMAND, SC_RESTORE, 0) ? 0 : 1;
         } else if (cmd == "chooser-sel") {

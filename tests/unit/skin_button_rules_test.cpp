@@ -1,6 +1,8 @@
 // The skin button's state rules, event by event.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "ui/skin_button_rules.h"
 
 using Move = SkinButtonRules::MoveAction;
@@ -65,14 +67,19 @@ TEST(SkinButton, LeaveWaitsWhileDisabledAndCompletesOnceEnabled)
     EXPECT_TRUE(rules.OnHoverTimer(false));
 }
 
-TEST(SkinButton, CaptionColoursAndStretchRule)
+TEST(SkinButton, StretchRuleAndFocusFrame)
 {
-    EXPECT_EQ(CaptionColourFor(kLookNormal), CaptionColour::Normal);
-    EXPECT_EQ(CaptionColourFor(kLookHover), CaptionColour::Unset);
-    EXPECT_EQ(CaptionColourFor(kLookPressed), CaptionColour::Pressed);
-    EXPECT_EQ(CaptionColourFor(kLookDisabled), CaptionColour::Normal);
     EXPECT_TRUE(NeedsStretch(216, 40, 215, 40));
     EXPECT_TRUE(NeedsStretch(215, 41, 215, 40));
     EXPECT_FALSE(NeedsStretch(215, 40, 215, 40));
     EXPECT_FALSE(NeedsStretch(13, 13, 21, 18));
+
+    auto frame = [](int bw, int bh, int cw, int ch) {
+        const FocusFrame f = FocusFrameFor(bw, bh, cw, ch);
+        return std::vector<int>{f.left, f.top, f.right, f.bottom};
+    };
+    EXPECT_EQ(frame(215, 40, 218, 44), (std::vector<int>{2, 2, 213, 38})) << "inside the picture, not the button";
+    EXPECT_EQ(frame(13, 13, 21, 17), (std::vector<int>{1, 1, 12, 12})) << "a small picture: one pixel in";
+    EXPECT_EQ(frame(22, 24, 24, 19), (std::vector<int>{1, 1, 23, 18})) << "stretched: the whole button";
+    EXPECT_EQ(frame(0, 0, 75, 30), (std::vector<int>{2, 2, 73, 28})) << "no picture: the whole button";
 }

@@ -123,6 +123,26 @@ class InstallerCase(unittest.TestCase):
                 return value
             time.sleep(step)
 
+    def wait_focus(self, expected, timeout=15):
+        """Waits until the keyboard focus is where expected says ("main 1001 1": window, control, cues shown);
+        returns where it was last seen."""
+        self.wait_for(lambda: self.wine.driver("focus")[1] == "focus " + expected, timeout, step=0.1)
+        return self.wine.driver("focus")[1][len("focus "):]
+
+    def names(self, which):
+        """{"window": (text, msaa), id: (text, msaa)} of the main window, the chooser or the second dialog;
+        msaa None where the system gives no accessible name."""
+        rc, text = self.wine.driver("names", which)
+        self.assertEqual(rc, 0, "no %s window" % which)
+        found = {}
+        for line in text.splitlines():
+            parts = line.split()
+            key = "window" if parts[0] == "window" else int(parts[1])
+            hexes = parts[1:] if key == "window" else parts[2:]
+            text_hex = hexes[0] if len(hexes) == 2 else ""
+            found[key] = (harness.unhexed(text_hex), None if hexes[-1] == "-" else harness.unhexed(hexes[-1]))
+        return found
+
     def wait_exit(self, timeout=20):
         end = time.time() + timeout
         while time.time() < end:

@@ -42,6 +42,8 @@ class Buttons(InstallerCase):
         self.assertEqual(rc, 0, "the notice comes up")
         left, top, right, bottom = [int(v) for v in text.split()[1:5]]
         self.assertEqual((right - left, bottom - top), (302, 187), "the notice takes its picture's size")
+        names = self.names("dialog")
+        self.assertEqual([names[k][0] for k in ("window", 1001, 1019)], ["系统提示", "继续安装", "取消安装"])
         centre = ((window[0] + window[2]) // 2, (window[1] + window[3]) // 2)
         self.assertLessEqual(abs((left + right) // 2 - centre[0]), 1)
         self.assertLessEqual(abs((top + bottom) // 2 - centre[1]), 1)
@@ -75,7 +77,7 @@ class Buttons(InstallerCase):
         self.assertFalse(os.path.exists(os.path.join(self.wine.home, "Desktop", "Qelmora.lnk")))
         self.assertEqual(self.leftovers(), [])
 
-    def check_report_on_finish(self, routes):
+    def check_report_on_finish(self, routes, button_name):
         browser = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fake_browser.py")
         self.wine.env["QELMORA_BROWSER_LOG"] = os.path.join(self.wine.base, "browser.log")
         self.wine.run_raw(["wine", "reg", "add", "HKCU\\Software\\Wine\\WineBrowser", "/v", "Browsers",
@@ -87,6 +89,7 @@ class Buttons(InstallerCase):
         self.start_installer()
         self.wine.driver("click", 1001)
         self.assertTrue(self.wait_visible(1003))
+        self.assertEqual(self.names("main")[1003][0], button_name, "what the button's picture says")
         self.real_click(1003)
         self.assertTrue(self.wait_exit(10), "the window closes after the report")
         # The first address a fresh prefix opens starts Wine's browser stand-in and its services: on a busy
@@ -99,10 +102,10 @@ class Buttons(InstallerCase):
         print("report request line:", report.requests[0]["line"])
 
     def test_finish_opens_the_report_address_and_closes(self):
-        self.check_report_on_finish({"list.txt": {"body": b"a.dll\r\n"}, "a.dll": {"body": b"A"}})
+        self.check_report_on_finish({"list.txt": {"body": b"a.dll\r\n"}, "a.dll": {"body": b"A"}}, "立即体验")
 
     def test_exit_after_a_failed_install_sends_the_same_report_and_closes(self):
-        self.check_report_on_finish({"list.txt": {"body": b"a.dll\r\n"}, "a.dll": {"status": 500}})
+        self.check_report_on_finish({"list.txt": {"body": b"a.dll\r\n"}, "a.dll": {"status": 500}}, "退出安装")
 
     def test_minimise_and_the_never_visible_controls(self):
         self.fault_server({"list.txt": {"body": b""}})

@@ -350,6 +350,39 @@ class SecondStart(InstallerCase):
 
 
 class Keyboard(InstallerCase):
+    def test_names_and_the_tab_order_through_the_folder_panel(self):
+        server = self.fault_server({})
+        self.start_installer()
+        names = self.names("main")
+        expected = {"window": "Qelmora 安装程序", 1001: "快速安装", 1020: "自定义安装", 1018: "最小化", 1019: "关闭",
+                    1003: "立即体验", 1017: "用户许可协议"}
+        for key, text in expected.items():
+            self.assertEqual(names[key][0], text, key)
+            # Where the system gives an accessible name (Wine's oleacc does), it is the same text.
+            self.assertIn(names[key][1], (None, text), key)
+        print("accessible names given:", names[1001][1] is not None)
+
+        left, top, right, bottom = self.rect(0)
+        self.wine.xdotool("mousemove", left + 20, bottom - 20)
+        self.wine.xdotool("click", 1)   # the body: the window gets the keyboard, no button is pressed
+        self.assertEqual(self.wait_focus("main 1001 0"), "main 1001 0", "the install button, no cue yet")
+        for key, expected in (("Tab", "main 1020 1"), ("Tab", "main 1018 1"), ("Tab", "main 1019 1"),
+                              ("Tab", "main 1001 1"), ("shift+Tab", "main 1019 1"), ("Tab", "main 1001 1"),
+                              ("Tab", "main 1020 1")):
+            self.key(key)
+            self.assertEqual(self.wait_focus(expected), expected, key)
+        self.key("space")   # presses the focused button: the panel opens with the folder to edit
+        self.assertEqual(self.wait_focus("chooser 1021 1"), "chooser 1021 1")
+        panel = self.names("chooser")
+        self.assertEqual(panel[1001][0], "浏览")
+        self.assertIn(panel[1021][1], (None, "安装到："), "the edit is named by its label")
+        for key, expected in (("Tab", "chooser 1001 1"), ("Tab", "main 1018 1"), ("shift+Tab", "chooser 1001 1"),
+                              ("shift+Tab", "chooser 1021 1"), ("shift+Tab", "main 1020 1"),
+                              ("Tab", "chooser 1021 1")):
+            self.key(key)
+            self.assertEqual(self.wait_focus(expected), expected, key)
+        self.assertEqual(server.requests, [], "no key started the install")
+
     def test_enter_does_nothing(self):
         server = self.fault_server({"list.txt": {"body": b""}})
         self.start_installer()

@@ -13,6 +13,8 @@ WHITE = "FFFFFF"
 FILL = "0000BD"   # COLORREF 0x000000BD as GetPixel prints it: red 189
 BITMAPS = os.path.join(harness.ROOT, "res", "bitmaps")
 BUTTON_ART = (249, 200, 215, 40)           # where 1003 shows its bitmap, in client pixels
+PATH_ART = (413, 272, 107, 24)             # 1020's bitmap
+MINIMIZE_ART = (531, 3, 13, 13)            # 1018's bitmap
 STATUS_BAND = (0, 246, 585, 51)            # under the finish button, to the window's lower edge
 
 
@@ -111,6 +113,39 @@ class Look(InstallerCase):
         offset = lambda: tuple(a - b for a, b in zip(self.rect(0)[:2], (left, top)))
         self.wait_for(lambda: offset() == (-60, -100), 10)
         self.assertEqual(offset(), (-60, -100), "the body drags the window")
+
+    def test_focus_rectangle_shows_after_a_key_never_after_a_click(self):
+        self.fault_server({})
+        window = self.start_installer()
+        path_art = Image.open(os.path.join(BITMAPS, "path_normal.png")).convert("RGB")
+        minimize_art = Image.open(os.path.join(BITMAPS, "minimize_normal.png")).convert("RGB")
+
+        def look(name, expected_focus):
+            self.assertEqual(self.wait_focus(expected_focus), expected_focus)
+            self.wine.xdotool("mousemove", 2, 2)
+            # The look settles once the hover of the button under the cursor has ended.
+            deadline = time.time() + 15
+            while True:
+                img = Image.open(self.wine.gdi_screenshot("%s-%s" % (name, self.module), window)).convert("RGB")
+                settled = differing(region(img, MINIMIZE_ART), minimize_art) + differing(region(img, PATH_ART), path_art)
+                if time.time() > deadline or (settled == 0) == expected_focus.endswith(" 0"):
+                    return img
+
+        # Two mouse clicks on the custom-install button open and close the panel and leave it the focus.
+        self.real_click(1020)
+        self.real_click(1020)
+        mouse = look("focus-after-click", "main 1020 0")
+        self.assertEqual(differing(region(mouse, PATH_ART), path_art), 0, "a click draws no focus rectangle")
+
+        self.key("Tab")
+        keyed = look("focus-after-tab", "main 1018 1")
+        self.assertGreater(differing(region(keyed, MINIMIZE_ART), minimize_art), 15, "the focus shows")
+        self.assertEqual(differing(region(keyed, PATH_ART), path_art), 0, "and has left the button before")
+
+        self.key("shift+Tab")
+        back = look("focus-after-shift-tab", "main 1020 1")
+        self.assertGreater(differing(region(back, PATH_ART), path_art), 100)
+        self.assertEqual(differing(region(back, MINIMIZE_ART), minimize_art), 0)
 
     def test_geometry_of_the_three_windows_is_the_arts(self):
         self.fault_server({"list.txt": {"body": b"one.dll\r\n"},
