@@ -457,7 +457,8 @@ class FaultServer:
     routes maps a request path to a dict: status (200), body (bytes), length ("auto", None for no
     Content-Length, or a number to announce), mode: "normal", "reset" (close mid-body with RST),
     "stall" (send half the body, then wait), "slow" (the body in pieces with pauses), "gate" (send half
-    the body, the rest once the route's threading.Event "gate" is set), "silent" (accept, read the
+    the body, then a byte every half second, so that no receive time-out passes, and the rest once the
+    route's threading.Event "gate" is set), "silent" (accept, read the
     request, never answer), "close" (read the request and close), "endless" (the body, then more bytes
     until the client goes, at most MAX_ENDLESS).
 
@@ -604,9 +605,13 @@ class FaultServer:
             self._write(h, body[: len(body) // 2])
             self._stop.wait(min(route.get("seconds", self.MAX_STALL), self.MAX_STALL))
         elif mode == "gate":
-            self._write(h, body[: len(body) // 2])
-            route["gate"].wait(self.MAX_STALL)
-            self._write(h, body[len(body) // 2:])
+            at = len(body) // 2
+            self._write(h, body[:at])
+            end = time.time() + self.MAX_STALL
+            while not route["gate"].wait(0.5) and at < len(body) - 1 and time.time() < end:
+                self._write(h, body[at:at + 1])
+                at += 1
+            self._write(h, body[at:])
         elif mode == "endless":
             self._write(h, body)
             block = b"\0" * 65536
