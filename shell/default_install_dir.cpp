@@ -12,6 +12,9 @@
 
 namespace {
 
+bool g_bDecided = false;
+std::string g_strFolder;
+
 // The per-user programs folder. Windows 7 and later name it; where the call fails (Wine 8 among others)
 // it is the local application-data folder followed by "\Programs", as Windows gives it.
 std::wstring UserProgramsFolder()
@@ -63,6 +66,10 @@ std::string ChooseInstallDir()
 
 const std::string& DefaultInstallDir()
 {
-    static const std::string folder = ChooseInstallDir();
-    return folder;
+    // Only the window's thread asks, so a plain flag does (and no guard code is linked in).
+    if (!g_bDecided) {
+        g_strFolder = ChooseInstallDir();
+        g_bDecided = true;
+    }
+    return g_strFolder;
 }
