@@ -149,7 +149,8 @@ class Release(InstallerCase):
             self.assertIn("kernel32", imports)
 
         # Started from a folder that holds a wininet.dll, the installer still shows its window, and the planted
-        # DLL never runs: the installer loads wininet from System32 once it has said so.
+        # DLL never runs: the installer loads wininet from System32 once it has said so. Wine prefers its own
+        # builtin wininet to one beside the exe unless told to take a native one first, as Windows does.
         folder = os.path.join(self.work, "downloads")
         os.makedirs(folder)
         shutil.copy(harness.EXE, os.path.join(folder, "QelmoraSetup.exe"))
@@ -161,7 +162,12 @@ class Release(InstallerCase):
         subprocess.run([compiler, "-shared", "-o", os.path.join(folder, "wininet.dll"), source], check=True,
                        timeout=120)
         self.servers.append(harness.FaultServer(port=harness.INSTALLER_PORT, routes={}))
-        self.proc = self.wine.start(os.path.join(folder, "QelmoraSetup.exe"), name="planted")
+        overrides = self.wine.env["WINEDLLOVERRIDES"]
+        self.wine.env["WINEDLLOVERRIDES"] = overrides + ";wininet=n,b"
+        try:
+            self.proc = self.wine.start(os.path.join(folder, "QelmoraSetup.exe"), name="planted")
+        finally:
+            self.wine.env["WINEDLLOVERRIDES"] = overrides
         rc, _ = self.wine.driver("wait-window", 30000)
         self.assertEqual(rc, 0, "the window comes up")
         self.wine.driver("click", 1001)          # the first requests go through wininet
