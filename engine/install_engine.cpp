@@ -539,9 +539,11 @@ CInstallEngine::CallEnd CInstallEngine::CallOnce(const std::string& object, Down
             return false;
         }
         DWORD written = 0;
-        if (!::WriteFile(download.file.get(), bytes, size, &written, nullptr) || written != size) {
-            // Disk full, a volume or share gone: no other file fares better.
-            NoteLocalFailure(written != size && ::GetLastError() == ERROR_SUCCESS ? ERROR_DISK_FULL : ::GetLastError());
+        const BOOL wrote = ::WriteFile(download.file.get(), bytes, size, &written, nullptr);
+        if (!wrote || written != size) {
+            // Disk full (a short write has no room for the rest), a volume or share gone: no other file fares
+            // better.
+            NoteLocalFailure(wrote ? ERROR_DISK_FULL : ::GetLastError());
             writeFailed = true;
             return false;
         }
