@@ -7,6 +7,7 @@
 
 #include "app/single_instance.h"
 #include "app/update_dlg.h"
+#include "platform/dll_search.h"
 #include "platform/handles.h"
 #include "qelmora_config.h"
 #include "res/resource.h"
@@ -99,5 +100,6 @@ BOOL CUpdateApp::InitInstance()
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
+    RestrictDllSearchToSystem32();   // before the first call into a delay-loaded DLL
     return RunApplication(hInstance);
 }

@@ -11,6 +11,7 @@
 #include "platform/wide_names.h"
 #include "qelmora_config.h"
 #include "res/resource.h"
+#include "shell/default_install_dir.h"
 #include "ui/dialog_info.h"
 
 namespace {
@@ -83,7 +84,7 @@ CUpdateDlg::CUpdateDlg(CWnd* pParent)
     m_dwRequestFlags = kRequestFlags;
     m_nInstallState = 0;
     m_nQuitRequest = 0;
-    m_strInstallDir = kDefaultInstallDir936;
+    m_strInstallDir = DefaultInstallDir();   // where this user can install, probed once
     UseBaseUnits(kSong9ptUnits);   // the art's geometry whatever face stands in for 宋体
 }
 
@@ -185,6 +186,9 @@ void CUpdateDlg::OnInstall()
         return;
     if (!m_dlgPath.CheckTypedFolder())
         return;   // a typed folder that cannot be used: the user is asked for another first
+    const std::string& typed = m_dlgPath.CheckedFolder();
+    if (!m_dlgPath.CheckWritableFolder(NormalizeInstallDir(typed.empty() ? m_strInstallDir : typed, DefaultInstallDir())))
+        return;   // nothing can be placed there: no request, and the user chooses another folder
     EnterInstallingState();
     InstallSettings settings;
     settings.hConnection = m_pConnection.get();
@@ -212,7 +216,7 @@ void CUpdateDlg::EnterInstallingState()
         m_strInstallDir = m_dlgPath.CheckedFolder();
     // A folder without a final separator would make "D:\Appsa.dll" of the line a.dll; an empty or
     // relative one would install wherever the current directory happens to be.
-    m_strInstallDir = NormalizeInstallDir(m_strInstallDir, kDefaultInstallDir936);
+    m_strInstallDir = NormalizeInstallDir(m_strInstallDir, DefaultInstallDir());
     CreateFolderPath(m_strInstallDir.c_str());
 
     // Decoded before the lock is taken: the painters wait only for the hand-over.
@@ -279,7 +283,21 @@ LRESULT CUpdateDlg::OnInstallFinished(int nResult)
         ShowUnsuccessfulEnd();
     }
     m_btnFinish.ShowWindow(SW_SHOW);
+    ReportLocalWriteFailure();
     return 0;
+}
+
+void CUpdateDlg::ReportLocalWriteFailure()
+{
+    std::string text;
+    {
+        CSingleLock lock(m_csPaint);
+        if (m_outcome.end == InstallEnd::CannotWrite || m_outcome.end == InstallEnd::DiskFull)
+            text = m_strEndStatus;
+    }
+    // One box for the run; none once the user has asked to leave.
+    if (!text.empty() && m_nQuitRequest.load() != 2)
+        AppMessageBox(m_hWnd, text.c_str(), MB_OK | MB_ICONERROR);
 }
 
 bool CUpdateDlg::WaitForWorker(DWORD timeoutMs)

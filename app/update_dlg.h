@@ -81,6 +81,8 @@ private:
     int RunInstall();
     void EnterFinishedState(int nResult);
     LRESULT OnInstallFinished(int nResult);
+    // A run that a local write failure ended says so in one message box.
+    void ReportLocalWriteFailure();
 
     // Window buttons
     void OnPictureClicked() {}

@@ -16,6 +16,7 @@
 #include "platform/handles.h"
 #include "platform/wide_names.h"
 #include "shell/uninstall_script.h"
+#include "shell/writable_folder.h"
 
 namespace {
 
@@ -162,7 +163,14 @@ CInstallEngine::Fetch CInstallEngine::SendRequest(HINTERNET request, DWORD* erro
 int CInstallEngine::RunInstall(const std::string& strInstallDir, const std::string& strScriptPath)
 {
     m_script.Open(strScriptPath);
-    const int result = InstallFromList(strInstallDir);
+    int result = 0;
+    if (m_script.IsOpen() || m_script.IsSealed()) {
+        result = InstallFromList(strInstallDir);
+    } else {
+        // Not even the uninstall script can be made: nothing is fetched for a folder that takes no file.
+        const DWORD error = ProbeWritableFolder(strInstallDir);
+        m_outcome = InstallOutcome{IsDiskFull(error) ? InstallEnd::DiskFull : InstallEnd::CannotWrite, 0};
+    }
     ::DeleteFileW(WideFrom936(strInstallDir + "//list.txt").c_str());
     m_script.Seal();
     return result;
@@ -175,6 +183,7 @@ int CInstallEngine::InstallFromList(const std::string& strInstallDir)
     m_outcome = InstallOutcome{InstallEnd::ManifestRefused, 0};
     m_nFilesPending = 0;
     m_bSendErrorShown = false;
+    m_localError = ERROR_SUCCESS;
     try {
         return FetchAndWalk();
     } catch (...) {
@@ -293,7 +302,7 @@ int CInstallEngine::InstallListEntries()
     for (int i = 0; i < n; ++i) {
         while (m_host.QuitRequest() == 1)
             ::Sleep(kQuitPollMs);
-        if (m_host.QuitRequest() == 2)
+        if (m_host.QuitRequest() == 2 || EndedByLocalFailure())
             return 0;
 
         switch (plan[i].kind) {
@@ -313,6 +322,7 @@ int CInstallEngine::InstallListEntries()
             case FileEnd::Placed:
                 break;
             case FileEnd::Stopped:
+                EndedByLocalFailure();
                 return 0;
             case FileEnd::Failed:
                 ++m_outcome.failedFiles;
@@ -331,6 +341,8 @@ int CInstallEngine::InstallListEntries()
         }
         m_host.StepProgress();
     }
+    if (EndedByLocalFailure())
+        return 0;
     if (m_outcome.failedFiles > 0) {
         m_outcome.end = InstallEnd::FilesFailed;
         return 0;
@@ -421,7 +433,10 @@ bool CInstallEngine::CreateListedFolder(size_t entry)
     const std::string folder = m_plan->LocalPath(entry);
     CreateFolderPath(folder.c_str());
     const DWORD attributes = ::GetFileAttributesW(WideFrom936(folder).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return true;
+    NoteIfFolderFails(ERROR_SUCCESS, folder + "\\");
+    return false;
 }
 
 bool CInstallEngine::IsPlaceable(size_t entry) const
@@ -540,7 +555,11 @@ CInstallEngine::CallEnd CInstallEngine::CallOnce(const std::string& object, Down
             return false;
         }
         DWORD written = 0;
-        if (!::WriteFile(download.file.get(), bytes, size, &written, nullptr) || written != size) {
+        const BOOL wrote = ::WriteFile(download.file.get(), bytes, size, &written, nullptr);
+        if (!wrote || written != size) {
+            // Disk full (a short write has no room for the rest), a volume or share gone: no other file fares
+            // better.
+            NoteLocalFailure(wrote ? ERROR_DISK_FULL : ::GetLastError());
             writeFailed = true;
             return false;
         }
@@ -579,7 +598,13 @@ bool CInstallEngine::StartOver(HINTERNET request, Download& download)
     download.digest = std::make_unique<CDownloadDigest>(m_verifier, download.entry);
     CreateFolderPath(download.local.c_str());
     download.file = m_script.BeginDownload(download.temp);   // created anew, or emptied
-    return static_cast<bool>(download.file);
+    if (!download.file) {
+        const DWORD error = ::GetLastError();
+        if (!m_script.IsSealed())
+            NoteIfFolderFails(error, download.local);
+        return false;
+    }
+    return true;
 }
 
 void CInstallEngine::ForgetKept(Download& download)

@@ -114,7 +114,15 @@ private:
     void ForgetKept(Download& download);
     // Waits ms before a call; a pause holds it (and ends the wait), false on a stop or cancel.
     bool WaitBeforeCall(unsigned ms, const std::atomic<bool>& cancelled) const;
-    bool IsCancelled(const std::atomic<bool>& cancelled) const { return cancelled || m_host.QuitRequest() == 2; }
+    bool IsCancelled(const std::atomic<bool>& cancelled) const
+    {
+        return cancelled || m_host.QuitRequest() == 2 || m_localError.load() != ERROR_SUCCESS;
+    }
+    // A local cause (engine/local_write_failure.cpp) ends the run: no call, no download repeated for it.
+    void NoteLocalFailure(DWORD error);
+    // error: why the file local (a path of the install folder) could not be created or written.
+    void NoteIfFolderFails(DWORD error, const std::string& local);
+    bool EndedByLocalFailure();
     // Places the whole file from its temporary file.
     Call PlaceFile(const std::string& temp, const std::string& target);
 
@@ -135,6 +143,7 @@ private:
     std::unique_ptr<ListPlan> m_plan;    // what each manifest line asks for and where it goes, once per run
     int m_nFilesPending = 0;          // file lines of the walk not yet reached
     bool m_bSendErrorShown = false;   // one message box per run
+    std::atomic<DWORD> m_localError{ERROR_SUCCESS};   // the first local write failure of the run
     CListVerifier m_verifier;         // the built-in key and, once verified, every file's digest
 };
 

@@ -9,6 +9,8 @@ enum class InstallEnd {
     ManifestRefused,   // list.txt was answered with an error, cut short or too large
     NotVerified,       // the file list did not verify; nothing was fetched
     ListExpired,       // the signed file list is past its expiry (or the system clock is wrong); nothing was fetched
+    CannotWrite,       // a folder, temporary file or write in the install folder failed for a local cause
+    DiskFull,          // the same, because the disk (or the user's quota) is full
 };
 
 struct InstallOutcome {

@@ -1,6 +1,7 @@
 // The lines of the uninstall script unload.bat, byte for byte.
 #include "shell/batch_lines.h"
 
+const char kScriptFirstLine[] = "@setlocal DisableDelayedExpansion\r\n";
 const char kSelfDeleteLine[] = "del \"%~f0\"";
 
 std::u16string EscapeForBatch(const std::u16string& path)

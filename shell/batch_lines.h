@@ -13,6 +13,11 @@ std::u16string EscapeForBatch(const std::u16string& path);
 // del "<name>" CR LF
 std::string FileDeleteLine(const std::string& name);
 
+// The script's first line: whatever the user's cmd settings (delayed expansion switched on in the registry or
+// with /v:on), the script runs without it, so a '!' in a name stays part of the name and never turns a del
+// line into another path.
+extern const char kScriptFirstLine[];
+
 // The script's last line, with no line end: it deletes the script itself. "%~f0" is the script's full
 // path without quotes, so the line works whether or not cmd was handed the path in quotes.
 extern const char kSelfDeleteLine[];

@@ -8,12 +8,14 @@
 #include "platform/wide_names.h"
 #include "res/resource.h"
 #include "shell/typed_folder.h"
+#include "shell/writable_folder.h"
 
 namespace {
 const char kBrowseTitle[] = "选择安装目录";
 const wchar_t kProductFolder[] = L"\\Qelmora\\";
 const char kNeedFullPath[] = "请输入完整的安装路径，例如“D:\\Qelmora\\”。";
 const char kNeedGbkPath[] = "安装路径含有无法使用的字符，请选择其他文件夹。";
+const char kCannotCreateFiles[] = "无法在该文件夹中创建文件，请选择其他文件夹。";
 constexpr UINT IDC_BTN_BROWSE = 1001;
 }  // namespace
 
@@ -103,13 +105,29 @@ bool CDialogPathEX::CheckTypedFolder()
         m_strPath = WideFrom936(folder);
         return true;
     }
-    AppMessageBox(::GetWindow(m_hWnd, GW_OWNER), typed == TypedFolder::NotFull ? kNeedFullPath : kNeedGbkPath,
-                  MB_OK | MB_ICONWARNING);
+    Refuse(typed == TypedFolder::NotFull ? kNeedFullPath : kNeedGbkPath);
+    return false;
+}
+
+bool CDialogPathEX::CheckWritableFolder(const std::string& folder)
+{
+    if (ProbeWritableFolder(folder) == ERROR_SUCCESS)
+        return true;
+    if (!IsWindowVisible()) {
+        m_strPath = WideFrom936(folder);
+        m_editPath.SetText(m_strPath);
+    }
+    Refuse(kCannotCreateFiles);
+    return false;
+}
+
+void CDialogPathEX::Refuse(const char* text936)
+{
+    AppMessageBox(::GetWindow(m_hWnd, GW_OWNER), text936, MB_OK | MB_ICONWARNING);
     if (!IsWindowVisible())
         ShowWindow(SW_SHOWNORMAL);
     ::SetFocus(m_editPath.m_hWnd);
     m_editPath.SendMessage(EM_SETSEL, 0, -1);
-    return false;
 }
 
 void CDialogPathEX::OnEditChange()

@@ -25,6 +25,10 @@ public:
     bool CheckTypedFolder();
     // The folder in code page 936 as the last successful check left it; empty when nothing is typed.
     const std::string& CheckedFolder() const { return m_strChecked; }
+    // When the install starts: a folder (code page 936) in which this user cannot create files is refused
+    // before anything is fetched. The panel is then open, with the typed text, or with folder when it was
+    // closed, selected, and the user is told; false then.
+    bool CheckWritableFolder(const std::string& folder);
 
     // The main window was minimised (true) or restored (false): an open panel goes and comes back with
     // it, docked under it. Windows does this for owned windows by itself; Wine does not.
@@ -45,6 +49,8 @@ private:
     void OnBrowse();
     void OnEditChange();
     LRESULT OnShowWindow(WPARAM wParam, LPARAM lParam);
+    // Tells the user why the folder is refused and leaves its text in the open panel, selected.
+    void Refuse(const char* text936);
 
     bool m_bHiddenWithOwner = false;   // hidden because the main window was minimised
     std::string m_strChecked;

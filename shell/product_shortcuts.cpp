@@ -7,6 +7,7 @@
 #include "engine/path_rules.h"
 #include "platform/handles.h"
 #include "platform/wide_names.h"
+#include "shell/elevated_uninstall.h"
 #include "shell/shortcuts.h"
 
 namespace {
@@ -78,11 +79,12 @@ void NotifyGroupChanged(const std::wstring& group)
 // made once the window's thread has ended the script (a quit during this step), and a link that could
 // not be saved gets no line.
 void MakeLink(UninstallScript& script, const std::wstring& target, const std::wstring& folder,
-              const std::wstring& linkName, WORD hotkey)
+              const std::wstring& linkName, WORD hotkey, bool runAsAdministrator = false)
 {
     if (folder.empty() || target.empty() || linkName.empty() || !LinkFits(folder, linkName))
         return;
-    script.MakeAndRecord([&] { return CreateShortcut(target, folder, linkName, hotkey, target, SW_SHOWNORMAL); },
+    script.MakeAndRecord([&] { return CreateShortcut(target, folder, linkName, hotkey, target, SW_SHOWNORMAL,
+                                                     runAsAdministrator); },
                          UninstallScript::Line::Delete, folder + L"\\" + linkName);
 }
 
@@ -112,7 +114,9 @@ int CUpdateDlg::CreateUninstallShortcut()
     const std::wstring group = ProgramGroup();
     if (group.empty() || m_fileUninstall.IsSealed() || !MakeGroupFolder(group))
         return 1;
-    MakeLink(m_fileUninstall, target, group, WideFrom936(kUninstallLink), kNoHotkey);
+    // After an elevated install into Program Files, unload.bat needs the same rights to delete what it names.
+    MakeLink(m_fileUninstall, target, group, WideFrom936(kUninstallLink), kNoHotkey,
+             UninstallNeedsElevation(m_strInstallDir));
     // The group is removed last, once the links in it are gone; only a folder that is there is named.
     m_fileUninstall.MakeAndRecord([&] { return IsFolder(group); }, UninstallScript::Line::RemoveFolder, group);
     NotifyGroupChanged(group);

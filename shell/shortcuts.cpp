@@ -29,7 +29,7 @@ std::wstring LinkTarget(const std::wstring& target)
 }  // namespace
 
 bool CreateShortcut(const std::wstring& target, const std::wstring& folder, const std::wstring& linkName,
-                    WORD hotkey, const std::wstring& description, int showCmd)
+                    WORD hotkey, const std::wstring& description, int showCmd, bool runAsAdministrator)
 {
     if (folder.empty() || target.empty() || linkName.empty())
         return false;
@@ -51,6 +51,13 @@ bool CreateShortcut(const std::wstring& target, const std::wstring& folder, cons
     if (!description.empty())
         link->SetDescription(description.c_str());
     link->SetShowCmd(showCmd);
+    if (runAsAdministrator) {
+        com_ptr<IShellLinkDataList> data;
+        DWORD flags = 0;
+        // A shell without the flag still gets the link: the user can run it as administrator by hand.
+        if (SUCCEEDED(link->QueryInterface(IID_IShellLinkDataList, data.put_void())) && SUCCEEDED(data->GetFlags(&flags)))
+            data->SetFlags(flags | SLDF_RUNAS_USER);
+    }
     return SUCCEEDED(persist->Save(linkPath.c_str(), TRUE));
 }
 

@@ -36,6 +36,10 @@ void UninstallScript::Open(const std::string& path)
         return;
     m_file.reset(::CreateFileW(WideFrom936(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (m_file) {
+        DWORD written = 0;
+        ::WriteFile(m_file.get(), kScriptFirstLine, static_cast<DWORD>(std::strlen(kScriptFirstLine)), &written, nullptr);
+    }
 }
 
 bool UninstallScript::IsOpen()

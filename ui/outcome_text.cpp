@@ -18,6 +18,10 @@ std::string FailedEndText(const InstallOutcome& outcome)
         return "安装文件校验失败，未安装任何文件。";
     case InstallEnd::ListExpired:
         return "安装文件清单已过期，请检查系统日期。";
+    case InstallEnd::CannotWrite:
+        return "无法写入安装文件夹，安装已停止。";
+    case InstallEnd::DiskFull:
+        return "磁盘空间不足，安装已停止。";
     case InstallEnd::Complete:
         break;
     }

@@ -156,7 +156,7 @@ int main(int argc, char** argv)
     counters.cb = sizeof counters;
     ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
     static const char* const kEnds[] = {"complete", "server-lost", "files-failed", "stopped", "manifest-refused",
-                                        "not-verified", "list-expired"};
+                                        "not-verified", "list-expired", "cannot-write", "disk-full"};
     std::printf("result %d\n", result);
     std::printf("outcome %s %d\n", kEnds[static_cast<int>(engine.Outcome().end)], engine.Outcome().failedFiles);
     std::printf("entries %u\n", static_cast<unsigned>(engine.m_listEntries.size()));

@@ -49,6 +49,7 @@ TEST(BatchLines, GroupRemovalHasNoSpaceBeforeTheQuote)
 TEST(BatchLines, SelfDeleteLineUsesTheFullUnquotedPathAndHasNoLineEnd)
 {
     EXPECT_STREQ(kSelfDeleteLine, "del \"%~f0\"");
+    EXPECT_STREQ(kScriptFirstLine, "@setlocal DisableDelayedExpansion\r\n");
     EXPECT_EQ(std::strlen(kSelfDeleteLine), 10u);
 }
 

@@ -47,6 +47,9 @@ TEST(FailedEndText, FailedFilesAreCounted)
 TEST(FailedEndText, AFailureWithoutAKnownCauseStillSaysSo)
 {
     EXPECT_EQ(FailedEndText(Ended(InstallEnd::FilesFailed, 0)), "安装未完成。");
+    // A local write failure: the text of the run's one message box as well.
+    EXPECT_EQ(FailedEndText(Ended(InstallEnd::CannotWrite)), "无法写入安装文件夹，安装已停止。");
+    EXPECT_EQ(FailedEndText(Ended(InstallEnd::DiskFull)), "磁盘空间不足，安装已停止。");
     EXPECT_EQ(FailedEndText(Ended(InstallEnd::Complete)), "安装未完成。");
     EXPECT_EQ(FailedEndText(Ended(static_cast<InstallEnd>(99))), "安装未完成。");
 }

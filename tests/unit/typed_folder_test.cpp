@@ -1,5 +1,7 @@
-// The chooser's typed folder: trimmed, and accepted only as a full path.
+// The chooser's typed folder (trimmed, and accepted only as a full path) and the folder a quick install offers.
 #include "shell/typed_folder.h"
+
+#include "shell/install_dir_choice.h"
 
 #include <gtest/gtest.h>
 
@@ -58,4 +60,31 @@ TEST(TypedFolder, PastedTextIsTakenInItsOwnCharacters)
     EXPECT_EQ(ReadTypedFolder(u"C:\\\U0001F600\\", folder), TypedFolder::NoGbkForm);
     EXPECT_EQ(ReadTypedFolder(u"C:\\\uD55C\uAD6D\\", folder), TypedFolder::NoGbkForm);
     EXPECT_EQ(folder.find('?'), std::string::npos);
+}
+
+TEST(InstallDirChoice, TheProbeLooksFromTheDeepestFolderDownToTheRoot)
+{
+    const std::vector<std::string> expected = {"C:\\Program Files\\Qelmora", "C:\\Program Files", "C:\\"};
+    EXPECT_EQ(ProbeFolders("C:\\Program Files\\Qelmora\\"), expected);
+    EXPECT_EQ(ProbeFolders("C:\\Program Files\\Qelmora"), expected);
+    EXPECT_EQ(ProbeFolders("D:\\"), std::vector<std::string>{"D:\\"});
+    EXPECT_EQ(ProbeFolders("\\\\server\\share\\Q\\"), (std::vector<std::string>{"\\\\server\\share\\Q", "\\\\server\\share\\"}));
+    // A trail byte 0x5C of a two-byte character is no separator.
+    EXPECT_EQ(ProbeFolders("D:\\" + kTrail5C + "\\"), (std::vector<std::string>{"D:\\" + kTrail5C, "D:\\"}));
+    EXPECT_TRUE(ProbeFolders("Apps\\").empty());
+    EXPECT_TRUE(ProbeFolders("").empty());
+}
+
+TEST(InstallDirChoice, ThePerUserFolderIsNamedInCodePage936OrByItsShortForm)
+{
+    EXPECT_EQ(PerUserInstallDir(u"C:\\Users\\li\\AppData\\Local\\Programs", u""),
+              "C:\\Users\\li\\AppData\\Local\\Programs\\Qelmora\\");
+    EXPECT_EQ(PerUserInstallDir(u"C:\\Users\\李\\AppData\\Local\\Programs\\", u""),
+              "C:\\Users\\\xC0\xEE\\AppData\\Local\\Programs\\Qelmora\\");
+    // A Korean user name has no code page 936 form: the short form stands in, never '?'.
+    EXPECT_EQ(PerUserInstallDir(u"C:\\Users\\\uD55C\\AppData\\Local\\Programs", u"C:\\Users\\D55C~1\\AppData\\Local\\Programs"),
+              "C:\\Users\\D55C~1\\AppData\\Local\\Programs\\Qelmora\\");
+    EXPECT_EQ(PerUserInstallDir(u"C:\\Users\\\uD55C\\AppData\\Local\\Programs", u""), "");
+    EXPECT_EQ(PerUserInstallDir(u"Programs", u""), "");
+    EXPECT_EQ(PerUserInstallDir(u"", u""), "");
 }

@@ -75,6 +75,26 @@ def pe_resources(path):
     return found
 
 
+def pe_imports(path):
+    """The names of the DLLs a Windows program imports at start (its import table, not its delay-loaded ones)."""
+    with open(path, "rb") as f:
+        data = f.read()
+    u16 = lambda at: int.from_bytes(data[at:at + 2], "little")
+    u32 = lambda at: int.from_bytes(data[at:at + 4], "little")
+    pe = u32(0x3c)
+    optional = pe + 24
+    directories = optional + (112 if u16(optional) == 0x20b else 96)
+    table = optional + u16(pe + 20)
+    spans = [(u32(table + 40 * i + 12), u32(table + 40 * i + 8), u32(table + 40 * i + 20)) for i in range(u16(pe + 6))]
+    offset = lambda rva: next(raw + rva - start for start, size, raw in spans if start <= rva < start + size)
+    names, at = [], offset(u32(directories + 8))
+    while u32(at + 12):
+        name = offset(u32(at + 12))
+        names.append(data[name:data.index(b"\0", name)].decode("ascii"))
+        at += 20
+    return names
+
+
 # The programs are 32-bit. A machine whose kernel cannot run 32-bit code gets a 64-bit build of the same
 # sources instead (scripts/windows-toolchain.sh chooses), which runs under 64-bit Wine in a 64-bit prefix.
 WIN64 = os.path.exists(EXE) and pe_header(EXE)[0] == 0x8664

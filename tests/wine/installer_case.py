@@ -10,6 +10,14 @@ from harness import FaultServer, Nginx, Wine
 PREFIX = "/Lineinstall_qmra/"
 INSTALL_DIR = "C:\\Program Files\\Qelmora\\"
 SELF_DELETE = b'del "%~f0"'
+# The script's first line, which keeps cmd's delayed expansion off whatever the user's settings.
+SCRIPT_HEAD = b"@setlocal DisableDelayedExpansion\r\n"
+
+
+def without_head(script):
+    """A script's lines after its first, which the helpers below leave out (a script that a test wrote itself
+    has none)."""
+    return script[len(SCRIPT_HEAD):] if script.startswith(SCRIPT_HEAD) else script
 
 
 class InstallerCase(unittest.TestCase):
@@ -160,7 +168,7 @@ class InstallerCase(unittest.TestCase):
 
     def script(self):
         with open(os.path.join(self.dir, "unload.bat"), "rb") as f:
-            return f.read()
+            return without_head(f.read())
 
     def file_line(self, relative):
         return harness.batch_file_line(INSTALL_DIR + relative)

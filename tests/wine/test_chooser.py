@@ -1,20 +1,25 @@
-"""The install-folder chooser: docked under the window, following it, and the folder it gives."""
+"""The install-folder chooser: docked under the window, following it, and the folder it gives; the folder a standard
+user gets when Program Files is closed to them."""
 import os
 import shutil
+import subprocess
 import time
 import unittest
 
-from installer_case import InstallerCase
+import harness
+from installer_case import SELF_DELETE, InstallerCase
 
 DEFAULT = "C:\\Program Files\\Qelmora\\"
 NEED_FULL_PATH = "请输入完整的安装路径，例如“D:\\Qelmora\\”。"
+CANNOT_CREATE = "无法在该文件夹中创建文件，请选择其他文件夹。"
+DISK_FULL = "磁盘空间不足，安装已停止。"
 
 
 def hexed(text):
     return text.encode("gbk").hex()
 
 
-class Chooser(InstallerCase):
+class ChooserCase(InstallerCase):
     module = "chooser"
 
     def chooser(self):
@@ -35,6 +40,9 @@ class Chooser(InstallerCase):
     def wait_chooser_shown(self, shown):
         self.wait_for(lambda: self.chooser()[0] == shown, 10)
 
+
+
+class Chooser(ChooserCase):
     def test_panel_docks_under_the_window_and_follows_it(self):
         self.fault_server({})
         self.start_installer()
@@ -191,6 +199,128 @@ class Chooser(InstallerCase):
         self.assertTrue(visible, "the panel comes back with it")
         self.assertEqual(box, [moved[0], moved[3], moved[2], moved[3] + opened[3] - opened[1]],
                          "docked under the window where it is now")
+
+
+class StandardUser(ChooserCase):
+    """As a standard user meets the installer under UAC: a Program Files in which they cannot create files (made so
+    with chattr +i, which Wine reports as access denied, as Windows does)."""
+
+    def setUp(self):
+        super().setUp()
+        self.program_files = os.path.join(self.wine.prefix, "drive_c", "Program Files")
+        subprocess.run(["chattr", "-i", self.program_files], check=True)   # a mark a killed run may have left
+        shutil.rmtree(self.dir, ignore_errors=True)
+        subprocess.run(["chattr", "+i", self.program_files], check=True)
+        self.addCleanup(subprocess.run, ["chattr", "-i", self.program_files])
+
+    def test_the_per_user_folder_is_offered_used_named_and_removed_by_the_uninstall_link(self):
+        self.fault_server({"list.txt": {"body": b"a.dll\r\nsub/b.dll\r\n"}, "a.dll": {"body": b"A"},
+                           "sub/b.dll": {"body": b"B"}})
+        self.start_installer()
+        self.wine.driver("click", 1020)
+        time.sleep(0.8)
+        folder = bytes.fromhex(self.chooser()[2]).decode("gbk")
+        self.assertRegex(folder, r"^C:\\users\\[^\\]+\\AppData\\Local\\Programs\\Qelmora\\$")
+        local = self.wine.host_path(folder)
+        shutil.rmtree(local, ignore_errors=True)
+        self.addCleanup(shutil.rmtree, local, True)
+        self.wine.driver("click", 1020)
+        self.wine.driver("click", 1001)
+        self.assertTrue(self.wait_visible(1003))
+        self.shot("standard-user-finished")
+        for name, data in (("a.dll", b"A"), ("sub/b.dll", b"B")):
+            with open(os.path.join(local, name), "rb") as f:
+                self.assertEqual(f.read(), data, name)
+        self.assertNotIn("Qelmora", os.listdir(self.program_files))
+        self.assertEqual([n for n in os.listdir(os.path.dirname(local.rstrip("/"))) if n.startswith("~qelmora")], [],
+                         "the probes left nothing behind")
+        with open(os.path.join(local, "unload.bat"), "rb") as f:
+            script = f.read()
+        self.assertIn(harness.batch_file_line(folder + "a.dll") + harness.batch_file_line(folder + "sub/b.dll"), script)
+        self.assertTrue(script.endswith(SELF_DELETE))
+
+        programs = dict(l.split("=", 1) for l in self.wine.driver("folders")[1].splitlines())["programs"]
+        link = programs + "\\Qelmora\\Qelmora卸载.lnk"
+        self.assertIn(b'del "' + link.encode("gbk") + b'"', script)
+        rc, text = self.wine.driver("lnkw", harness.hexed(link))
+        self.assertEqual(rc, 0, link)
+        fields = dict(line.split(" ", 1) for line in text.splitlines())
+        self.assertEqual(harness.unhexed(fields["target"]), folder + "unload.bat")
+        self.wine.driver("click", 1003)
+        self.assertTrue(self.wait_exit(15))
+        rc, text = self.wine.driver("shell-open", harness.hexed(link), 60000, timeout=90)
+        self.assertEqual(rc, 0, "the shell runs the uninstall link")
+        deadline = time.time() + 60
+        while time.time() < deadline and os.path.exists(os.path.join(local, "unload.bat")):
+            time.sleep(0.2)
+        for name in ("a.dll", "sub/b.dll", "unload.bat"):
+            self.assertFalse(os.path.exists(os.path.join(local, name)), name)
+
+    def test_a_folder_that_takes_no_file_is_refused_before_any_request(self):
+        server = self.fault_server({"list.txt": {"body": b"a.dll\r\n"}, "a.dll": {"body": b"A"}})
+        self.start_installer()
+        self.wine.driver("click", 1020)
+        time.sleep(0.8)
+        typed = "C:\\Program Files\\Other\\"
+        self.assertEqual(self.wine.driver("chooser-type", typed)[0], 0)
+        self.wine.driver("click", 1001)
+        rc, text = self.wine.driver("wait-msgbox", 10000)
+        self.assertEqual(rc, 0, "a message box says why")
+        parts = text.split()
+        self.assertEqual(parts[1], "1", "owned by the main window")
+        self.assertEqual(parts[6], hexed(CANNOT_CREATE))
+        box = [int(v) for v in parts[2:6]]
+        self.wine.gdi_screenshot("standard-user-refusal", box)
+        self.assertEqual(self.wine.driver("msgbox-ok")[0], 0)
+        time.sleep(0.8)
+        visible, _, shown = self.chooser()
+        self.assertTrue(visible, "the panel stays open")
+        self.assertEqual(shown, hexed(typed))
+        self.assertEqual(self.wine.driver("chooser-sel")[1], "sel 0 %d 1" % len(typed), "selected, with the focus")
+        self.assertTrue(self.visible(1001), "the window stays in its first state")
+        self.assertEqual(server.requests, [])
+
+    def test_a_full_disk_ends_the_install_at_once_with_one_message(self):
+        # Drive Q: is a tmpfs of 1 MiB; the second file does not fit.
+        disk = os.path.join(self.wine.base, "small-disk")
+        os.makedirs(disk, exist_ok=True)
+        subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m", "tmpfs", disk], check=True)
+        self.addCleanup(subprocess.run, ["umount", "-l", disk])
+        drive = os.path.join(self.wine.prefix, "dosdevices", "q:")
+        if os.path.lexists(drive):
+            os.remove(drive)
+        os.symlink(disk, drive)
+        self.addCleanup(os.remove, drive)
+        names = ["small.dll", "big.dll"] + ["f%02d.dll" % i for i in range(16)]
+        routes = {"list.txt": {"body": "\r\n".join(names).encode()}, "big.dll": {"body": os.urandom(3 << 20)}}
+        for name in names:
+            routes.setdefault(name, {"body": name.encode()})
+        server = self.fault_server(routes)
+        self.start_installer()
+        self.wine.driver("click", 1020)
+        time.sleep(0.8)
+        self.assertEqual(self.wine.driver("chooser-type", "Q:\\Qelmora\\")[0], 0)
+        self.wine.driver("click", 1001)
+        started = time.time()
+        rc, text = self.wine.driver("wait-msgbox", 30000)
+        self.assertEqual(rc, 0, "the full disk is told")
+        self.assertEqual(text.split()[6], hexed(DISK_FULL))
+        print("\nfull disk to message: %.1f s, %d requests" % (time.time() - started, len(server.requests)))
+        self.assertEqual(self.wine.driver("msgbox-ok")[0], 0)
+        self.assertTrue(self.wait_visible(1003))
+        self.assertNotEqual(self.wine.driver("wait-msgbox", 2000)[0], 0, "one message per run")
+        self.shot("standard-user-disk-full")
+        asked = [r["path"] for r in server.requests]
+        self.assertEqual(len(asked), len(set(asked)), "no download repeated")
+        self.assertLessEqual(len(asked), 1 + 9, "the list and the downloads already under way, no more")
+        placed = [n for n in names if os.path.exists(os.path.join(disk, "Qelmora", n))]
+        self.assertNotIn("big.dll", placed)
+        with open(os.path.join(disk, "Qelmora", "unload.bat"), "rb") as f:
+            script = f.read()
+        self.assertTrue(script.endswith(b"".join(harness.batch_file_line("Q:\\Qelmora\\" + n) for n in placed) +
+                                        SELF_DELETE), script)
+        self.assertEqual([n for n in os.listdir(os.path.join(disk, "Qelmora")) if n.endswith(".~qdl")], [],
+                         "kept bytes dropped")
 
 
 if __name__ == "__main__":

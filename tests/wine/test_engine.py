@@ -7,6 +7,7 @@ import unittest
 
 import harness
 from harness import FaultServer, Nginx, Wine
+from installer_case import without_head
 
 PREFIX = "/Lineinstall_qmra/"
 # GBK names: 乗 ends in the byte 0x5C and 亅 in 0x7C, which must not be read as '\' or '|'.
@@ -87,7 +88,7 @@ class EngineCase(unittest.TestCase):
 
     def script(self):
         with open(os.path.join(self.dir, "unload.bat"), "rb") as f:
-            return f.read()
+            return without_head(f.read())
 
     def file_line(self, relative):
         return harness.batch_file_line(self.win_dir + relative)

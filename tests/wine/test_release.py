@@ -48,6 +48,34 @@ PRODUCT_STRIP = "i686-w64-mingw32-strip"
 RELEASE_SIZE_LIMIT = int(0.6 * 1024 * 1024)
 
 
+# The DLLs Windows 10 and 11 load from System32 only, whatever folder a program starts in (KnownDLLs).
+KNOWN_DLLS = {"advapi32", "clbcatq", "combase", "comdlg32", "coml2", "gdi32", "gdiplus", "imagehlp", "imm32",
+              "kernel32", "msctf", "msvcrt", "normaliz", "nsi", "ole32", "oleaut32", "psapi", "rpcrt4", "sechost",
+              "setupapi", "shcore", "shell32", "shlwapi", "user32", "wldap32", "ws2_32"}
+COMMON_CONTROLS_6 = ('name="Microsoft.Windows.Common-Controls" version="6.0.0.0"', 'publicKeyToken="6595b64144ccf1df"')
+WINDOWS_10 = "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"
+# A wininet.dll planted beside the exe: it leaves a mark when it is loaded, and exports nothing.
+PLANTED_DLL = r"""
+#include <windows.h>
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH)
+        CloseHandle(CreateFileA(MARK, GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0));
+    return TRUE;
+}
+"""
+
+
+def manifest_of(exe):
+    found = harness.pe_resources(exe)
+    if (24, 1) not in found:
+        return ""
+    at, size, _ = found[(24, 1)]
+    with open(exe, "rb") as f:
+        f.seek(at)
+        return f.read(size).decode("utf-8")
+
+
 def release_exe(out, exe=harness.EXE, strip=STRIP, **signing):
     """The release step the install runs, on the test build's exe unless told another."""
     args = ["cmake", "-DEXE=" + exe, "-DOUT=" + out, "-DSTRIP=" + strip]
@@ -104,6 +132,47 @@ class Release(InstallerCase):
         size = os.path.getsize(shipped)
         print("\nshipped release exe: %d bytes (%.2f MiB)" % (size, size / 2**20))
         self.assertLessEqual(size, RELEASE_SIZE_LIMIT)
+
+    def test_a_standard_user_runs_it_without_a_prompt_and_no_dll_comes_from_its_folder(self):
+        shipped = os.path.join(self.work, "shipped", "QelmoraSetup.exe")
+        self.assertEqual(release_exe(shipped, exe=PRODUCT_EXE, strip=PRODUCT_STRIP), 0)
+        for exe in (harness.EXE, shipped):
+            manifest = manifest_of(exe)
+            self.assertIn('<requestedExecutionLevel level="asInvoker" uiAccess="false"/>', manifest, exe)
+            self.assertIn('<supportedOS Id="%s"/>' % WINDOWS_10, manifest, exe)
+            for part in COMMON_CONTROLS_6:
+                self.assertIn(part, manifest, exe)
+            self.assertIn(">true</gdiScaling>", manifest, exe)
+            self.assertNotIn("dpiAware", manifest, "the skin keeps its pixels; Windows scales it")
+            imports = {name.lower().rsplit(".", 1)[0] for name in harness.pe_imports(exe)}
+            self.assertLessEqual(imports, KNOWN_DLLS, exe)
+            self.assertIn("kernel32", imports)
+
+        # Started from a folder that holds a wininet.dll, the installer still shows its window, and the planted
+        # DLL never runs: the installer loads wininet from System32 once it has said so. Wine prefers its own
+        # builtin wininet to one beside the exe unless told to take a native one first, as Windows does.
+        folder = os.path.join(self.work, "downloads")
+        os.makedirs(folder)
+        shutil.copy(harness.EXE, os.path.join(folder, "QelmoraSetup.exe"))
+        mark = os.path.join(folder, "planted-dll-ran")
+        source = os.path.join(self.work, "planted.c")
+        with open(source, "w") as f:
+            f.write('#define MARK "%s"\n' % ("Z:" + mark).replace("/", "\\\\") + PLANTED_DLL)
+        compiler = "%s-w64-mingw32-gcc" % ("x86_64" if harness.WIN64 else "i686")
+        subprocess.run([compiler, "-shared", "-o", os.path.join(folder, "wininet.dll"), source], check=True,
+                       timeout=120)
+        self.servers.append(harness.FaultServer(port=harness.INSTALLER_PORT, routes={}))
+        overrides = self.wine.env["WINEDLLOVERRIDES"]
+        self.wine.env["WINEDLLOVERRIDES"] = overrides + ";wininet=n,b"
+        try:
+            self.proc = self.wine.start(os.path.join(folder, "QelmoraSetup.exe"), name="planted")
+        finally:
+            self.wine.env["WINEDLLOVERRIDES"] = overrides
+        rc, _ = self.wine.driver("wait-window", 30000)
+        self.assertEqual(rc, 0, "the window comes up")
+        self.wine.driver("click", 1001)          # the first requests go through wininet
+        self.assertTrue(self.wait_visible(1003))
+        self.assertFalse(os.path.exists(mark))
 
     def test_signed_release_verifies_and_runs(self):
         ours = make_code_signing(os.path.join(self.work, "pki"), "ours")

@@ -3,7 +3,7 @@ import os
 import time
 import unittest
 
-from installer_case import INSTALL_DIR, SELF_DELETE, InstallerCase
+from installer_case import INSTALL_DIR, SCRIPT_HEAD, SELF_DELETE, InstallerCase
 
 UNINSTALL_LINK = "Qelmora卸载.lnk"
 
@@ -131,16 +131,23 @@ class Shortcuts(InstallerCase):
         self.assertFalse(os.path.exists(self.wine.host_path("C:\\Qelmora")))
 
     def test_running_the_script_removes_what_was_installed(self):
-        self.install({"list.txt": {"body": b"a.dll\r\nsub/b.dll\r\nsub\\deep\\c.dll\r\n100%.dat\r\n"},
+        self.install({"list.txt": {"body": b"a.dll\r\nsub/b.dll\r\nsub\\deep\\c.dll\r\n100%.dat\r\nd!x!.dll\r\n"},
                       "a.dll": {"body": b"A"}, "sub/b.dll": {"body": b"B"}, "sub/deep/c.dll": {"body": b"C"},
-                      "100%25.dat": {"body": b"P"}})
+                      "100%25.dat": {"body": b"P"}, "d!x!.dll": {"body": b"D"}})
         group = self.wine.host_path(self.group)
         self.assertTrue(os.path.isdir(group))
-        rc = self.wine.run_raw(["wine", "cmd", "/c", INSTALL_DIR + "unload.bat"], timeout=120,
+        with open(os.path.join(self.dir, "unload.bat"), "rb") as f:
+            self.assertTrue(f.read().startswith(SCRIPT_HEAD))
+        # The user's own d.dll, which a del line read with delayed expansion on (cmd /v:on, or switched on for
+        # every cmd in the registry) would name: "d!x!.dll" with the undefined x expanded to nothing.
+        with open(self.local("d.dll"), "wb") as f:
+            f.write(b"the user's")
+        rc = self.wine.run_raw(["wine", "cmd", "/v:on", "/c", INSTALL_DIR + "unload.bat"], timeout=120,
                                log=os.path.join(self.wine.base, "unload.log"))
         self.assertEqual(rc, 0)
-        for name in ("a.dll", "sub/b.dll", "sub/deep/c.dll", "100%.dat", "unload.bat"):
+        for name in ("a.dll", "sub/b.dll", "sub/deep/c.dll", "100%.dat", "d!x!.dll", "unload.bat"):
             self.assertFalse(os.path.exists(self.local(name)), name)
+        self.assertTrue(os.path.exists(self.local("d.dll")), "nothing the install did not make")
         for path in self.links().values():
             self.assertFalse(os.path.exists(self.wine.host_path(path)), path)
         # The group line is written as the installer's format fixes it, rd /q/s"<group>" with no space
