@@ -248,7 +248,11 @@ class Wine:
         return proc
 
     def driver(self, *args, timeout=60):
-        """Runs qdriver; (exit code, its output). Texts that must survive any code page go as hexed()."""
+        """Runs qdriver; (exit code, its output). Texts that must survive any code page go as hexed().
+        A wait-… command's last argument is how many milliseconds it waits: qdriver gets that and a minute
+        more to start and answer."""
+        if str(args[0]).startswith("wait") and str(args[-1]).isdigit():
+            timeout = max(timeout, int(args[-1]) / 1000 + 60)
         rc, text = self.run(QDRIVER, [str(a) for a in args], timeout=timeout, name="qdriver")
         return rc, text.strip()
 

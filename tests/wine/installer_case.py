@@ -89,7 +89,7 @@ class InstallerCase(unittest.TestCase):
         self.assertEqual(rc, 0)
         return text == "1"
 
-    def wait_visible(self, control_id, ms=30000):
+    def wait_visible(self, control_id, ms=60000):
         return self.wine.driver("wait-visible", control_id, ms)[0] == 0
 
     def rect(self, control_id):
