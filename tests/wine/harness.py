@@ -301,6 +301,17 @@ def localhost_has_ipv6():
         return False
 
 
+def nginx_requests(access_log):
+    """The requests of an access log as (request path, connection serial number, time in seconds)."""
+    return [(path, int(conn), float(when)) for path, conn, when in
+            re.findall(r'"GET (\S+) [^"]*" .* conn=(\d+) port=\d+ t=([\d.]+)$', access_log, re.M)]
+
+
+def nginx_connections(access_log):
+    """The client connections (nginx's serial numbers) that carried the requests of an access log."""
+    return {conn for _, conn, _ in nginx_requests(access_log)}
+
+
 class Nginx:
     """nginx serving a folder on 127.0.0.1:port, the server a publisher would use.
 
@@ -310,7 +321,7 @@ class Nginx:
     server "localhost" may get ::1 first where the machine's hosts file says so; nginx then answers on
     that loopback address too. keepalive: extra directives for kept connections, for example
     "keepalive_requests 3; keepalive_timeout 1s;" (nginx's defaults otherwise: 1000 requests, 75 s).
-    Every line of the access log ends in the connection's serial number and the client's port.
+    Every line of the access log ends in the connection's serial number, the client's port and the time.
     """
 
     def __init__(self, root, port, tls=None, keepalive=""):
@@ -327,7 +338,7 @@ error_log %(d)s/error.log;
 events { worker_connections 256; }
 http {
     log_format withconn '$remote_addr - $remote_user [$time_local] "$request" $status $body_bytes_sent '
-                        '"$http_referer" "$http_user_agent" conn=$connection port=$remote_port';
+                        '"$http_referer" "$http_user_agent" conn=$connection port=$remote_port t=$msec';
     access_log %(d)s/access.log withconn;
     %(keepalive)s
     client_body_temp_path %(d)s/body;
@@ -354,10 +365,6 @@ http {
     def access_log(self):
         with open(os.path.join(self.dir, "access.log"), encoding="latin-1") as f:
             return f.read()
-
-    def connections(self):
-        """The client connections that carried the requests logged so far (nginx's serial numbers)."""
-        return set(re.findall(r" conn=(\d+) port=\d+$", self.access_log(), re.M))
 
     def close(self):
         stop_process(self.proc)
