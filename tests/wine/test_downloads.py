@@ -249,7 +249,7 @@ class KeptConnections(DownloadCase):
         requests = self.install_kept("keepalive_requests 3;")
         self.assertGreaterEqual(len({conn for _, conn, _ in requests}), 201 // 3)
         # A pause outlasts the server's idle time-out: no connection is used on both sides of it.
-        requests = self.install_kept("keepalive_timeout 300ms;", ("--pause-after", 100, "--pause-ms", 2000))
+        requests = self.install_kept("keepalive_timeout 300ms;", ("--pause-after", 100, "--pause-ms", 3000))
         gap = max(range(1, len(requests)), key=lambda i: requests[i][2] - requests[i - 1][2])
         self.assertGreater(requests[gap][2] - requests[gap - 1][2], 1.0, "the pause held the calls")
         self.assertFalse({c for _, c, _ in requests[:gap]} & {c for _, c, _ in requests[gap:]})
