@@ -7,12 +7,18 @@ it asserts nothing.
   one download at a time (N=1) and with the read-ahead (N=8), against a plain WinINet loop and curl;
 - the reading of a list (native, the tools tree's Release build): 64 MiB of 16 KiB lines and 8 MiB of short
   lines, classified against the time to read them in;
-- far server (every answer 30 ms late): 600 and 2,000 files of 16 KiB, through the engine at N=1 and
-  N=8, against curl one at a time and curl with 8 parallel transfers;
+- a far link (bench/far_link.py: every byte 15 ms late each way, a new connection one more round trip)
+  in front of nginx: 600 and 2,000 files of 16 KiB through the engine at N=1 and N=8, against curl with 8
+  parallel keep-alive transfers (the reference) and curl with 8 HTTP/1.0 transfers without keep-alive;
+  the 600 files also over https (the test authority trusted in the benchmark's prefix). Each line says how
+  many connections nginx saw;
+- many small files from a near server: 20,000 files of 1 KiB in 200 folders, the engine at N=8 against
+  curl with 8 parallel keep-alive transfers;
 - a breaking link: one file of 64 MiB from a server that serves ranges and ETags, through a link that
   breaks every answer after 8 MiB, against the same file on a link that does not break (N=8);
 - the real exe driven through its window (click install, wait for the finish button): a list of
-  100,000 lines that are not fetched, the far 600-file product and the loopback 2,000-file product;
+  100,000 lines that are not fetched, the 600-file product over the far link and the loopback 2,000-file
+  product;
 - start-up: the real exe from its start to its shown window (visible, and initialised and painted: its
   first wait for input) and the processor time it used until then, against another build of the
   installer given with --start-reference EXE (for example one of the sources before a change, built in a
@@ -39,6 +45,7 @@ os.environ.setdefault("QELMORA_TEST_WORK", os.path.join(ROOT, "build", "bench"))
 sys.path.insert(0, os.path.join(ROOT, "tests", "wine"))
 
 import harness  # noqa: E402
+from far_link import FarLink  # noqa: E402
 
 REF_FETCH = os.path.join(harness.WIN_BUILD, "bench", "ref_fetch.exe")
 FOLDER = "Lineinstall_qmra"
@@ -54,6 +61,7 @@ def write_tree(root, files):
     shutil.rmtree(root, ignore_errors=True)
     os.makedirs(folder)
     for rel, data in files.items():
+        os.makedirs(os.path.dirname(os.path.join(folder, rel)), exist_ok=True)
         with open(os.path.join(folder, rel), "wb") as f:
             if isinstance(data, int):   # a size: written in blocks, never held whole
                 block = os.urandom(1024 * 1024)
@@ -179,12 +187,12 @@ def second_run(wine, root, signed_build, count, far_delay):
               "the bytes" % (label, t, sent, requests, result, t / first[0], sent / max(first[3], 1)))
 
 
-def run_engine(wine, port, parallel, cli=harness.ENGINE_CLI):
+def run_engine(wine, port, parallel, cli=harness.ENGINE_CLI, base=None):
     target_win = "C:\\bench\\engine\\"
     fresh(wine.host_path(target_win))
     start = time.time()
-    _, out = wine.run(cli, ["http://127.0.0.1:%d/%s/list.txt" % (port, FOLDER), target_win,
-                                          "--parallel", str(parallel)], timeout=3600, name="engine")
+    _, out = wine.run(cli, ["%s/%s/list.txt" % (base or "http://127.0.0.1:%d" % port, FOLDER), target_win,
+                            "--parallel", str(parallel)], timeout=3600, name="engine")
     elapsed = time.time() - start
     values = dict(l.split(" ", 1) for l in out.splitlines() if l.startswith(("result", "peak")))
     shutil.rmtree(wine.host_path(target_win), ignore_errors=True)
@@ -206,14 +214,18 @@ def run_ref(wine, port, files):
     return elapsed, values.get("peak_working_set_kib", "?")
 
 
-def run_curl(port, files, parallel=None):
+def run_curl(port, files, parallel=None, keep_alive=False, base=None, cacert=None):
+    """curl fetching every file: HTTP/1.0 without keep-alive, or with keep_alive its HTTP/1.1 default."""
     out_dir = os.path.join(harness.WORK, "curl-out")
     fresh(out_dir)
     config = os.path.join(harness.WORK, "curl.cfg")
     with open(config, "w") as f:
         for rel in files:
-            f.write('url = "http://127.0.0.1:%d/%s/%s"\noutput = "%s/%s"\n' % (port, FOLDER, rel, out_dir, rel))
-    argv = ["curl", "-s", "-0", "-K", config]
+            f.write('url = "%s/%s/%s"\noutput = "%s/%s"\n' % (base or "http://127.0.0.1:%d" % port, FOLDER, rel,
+                                                           out_dir, rel))
+    argv = ["curl", "-s", "--create-dirs", "-K", config] + ([] if keep_alive else ["-0"])
+    if cacert:
+        argv += ["--cacert", cacert]
     if parallel:
         argv += ["--parallel", "--parallel-max", str(parallel)]
     start = time.time()
@@ -223,11 +235,11 @@ def run_curl(port, files, parallel=None):
     return elapsed
 
 
-def run_window(wine):
+def run_window(wine, exe=harness.EXE):
     """The real exe: click install, wait for the finish button. (ms, peak KiB)"""
     install_dir = wine.host_path("C:\\Program Files\\Qelmora\\")
     shutil.rmtree(install_dir, ignore_errors=True)
-    proc = wine.start(harness.EXE, name="installer")
+    proc = wine.start(exe, name="installer")
     try:
         rc, _ = wine.driver("wait-window", 30000)
         if rc != 0:
@@ -269,21 +281,74 @@ def loopback(wine, root, name, files):
         nginx.close()
 
 
-def far(wine, count, delay):
+class Counted:
+    """Connections nginx saw for each run: the serial numbers logged since the last call."""
+
+    def __init__(self, nginx):
+        self.nginx = nginx
+        self.seen = set()
+
+    def __call__(self):
+        now = harness.nginx_connections(self.nginx.access_log())
+        new, self.seen = now - self.seen, now
+        return len(new)
+
+
+def pki(wine):
+    """The test authority, trusted in this prefix, and a certificate for localhost."""
+    import test_secure
+    authority = test_secure.TestPki(os.path.join(harness.WORK, "pki"))
+    der = "Z:" + authority.path("trusted-ca.der").replace("/", "\\")
+    wine.run(test_secure.TRUST_ROOT, [der], name="trust_root")
+    return authority
+
+
+def far(wine, root, count, rtt, secure=None, before_cli=None):
+    """nginx behind a far link of round trip rtt; secure: the test authority, for https."""
     files = small_product(count)
-    server = harness.FaultServer(routes=fault_routes(files), delay=delay)
+    write_tree(root, files)
+    port = harness.free_port()
+    nginx = harness.Nginx(root, port, tls=secure.localhost if secure else None)
+    link = FarLink(port, rtt / 2)
+    base = "%s://%s:%d" % ("https" if secure else "http", "localhost" if secure else "127.0.0.1", link.port)
+    cacert = secure.trusted_ca[0] if secure else None
+    seen = Counted(nginx)
     try:
-        print("far server (%d ms per answer) %d files of 16 KiB" % (delay * 1000, count))
-        curl_seq = run_curl(server.port, files)
-        curl_par = run_curl(server.port, files, parallel=8)
-        for parallel in (1, 8):
-            t, result, peak = run_engine(wine, server.port, parallel)
-            print("  engine N=%d   %7.2f s  result %s  peak working set %s KiB   / curl x8 %.2f" %
-                  (parallel, t, result, peak, t / curl_par))
-        print("  curl         %7.2f s" % curl_seq)
-        print("  curl x8      %7.2f s" % curl_par)
+        print("far link (%d ms round trip) %d files of 16 KiB over %s" % (rtt * 1000, count, base.split(":")[0]))
+        curl_ka = run_curl(port, files, parallel=8, keep_alive=True, base=base, cacert=cacert)
+        print("  curl x8 keep-alive      %7.2f s  %4d connections   (the reference; the line's limit %.2f s)" %
+              (curl_ka, seen(), count * rtt / 8))
+        curl_10 = run_curl(port, files, parallel=8, base=base, cacert=cacert)
+        print("  curl x8 HTTP/1.0        %7.2f s  %4d connections   / curl x8 keep-alive %.2f" %
+              (curl_10, seen(), curl_10 / curl_ka))
+        for label, cli in [("engine", harness.ENGINE_CLI)] + ([("before", before_cli)] if before_cli else []):
+            for parallel in (8, 1) if count <= 600 and label == "engine" else (8,):
+                t, result, peak = run_engine(wine, port, parallel, cli, base=base)
+                print("  %-6s N=%d              %7.2f s  %4d connections   / curl x8 keep-alive %.2f   result %s  "
+                      "peak working set %s KiB" % (label, parallel, t, seen(), t / curl_ka, result, peak))
     finally:
-        server.close()
+        link.close()
+        nginx.close()
+
+
+def many(wine, root, count, folders, before_cli=None):
+    """count files of 1 KiB in folders sub-folders from nginx on loopback."""
+    block = os.urandom(1024)
+    files = {"d%03d/f%05d.bin" % (i * folders // count, i): block for i in range(count)}
+    write_tree(root, files)
+    port = harness.free_port()
+    nginx = harness.Nginx(root, port)
+    seen = Counted(nginx)
+    try:
+        print("near server: %d files of 1 KiB in %d folders" % (count, folders))
+        curl_ka = run_curl(port, files, parallel=8, keep_alive=True)
+        print("  curl x8 keep-alive      %7.2f s  %5d connections" % (curl_ka, seen()))
+        for label, cli in [("engine", harness.ENGINE_CLI)] + ([("before", before_cli)] if before_cli else []):
+            t, result, peak = run_engine(wine, port, 8, cli)
+            print("  %-6s N=8              %7.2f s  %5d connections   / curl x8 keep-alive %.2f   result %s  "
+                  "peak working set %s KiB" % (label, t, seen(), t / curl_ka, result, peak))
+    finally:
+        nginx.close()
 
 
 def breaking_link(wine, size_mib, piece_mib):
@@ -309,7 +374,7 @@ def breaking_link(wine, size_mib, piece_mib):
     print("  breaking / whole = %.2f" % (figures["breaking link"] / figures["whole link"]))
 
 
-def window(wine, root, delay):
+def window(wine, root, rtt, before_exe=None):
     print("the real exe through its window (N=8 as built)")
     lines = ("\r\n".join("folder%06d" % i for i in range(100_000)) + "\r\n").encode()
     server = harness.FaultServer(port=harness.INSTALLER_PORT, routes={"/%s/list.txt" % FOLDER: {"body": lines}})
@@ -320,14 +385,22 @@ def window(wine, root, delay):
     finally:
         server.close()
     files = small_product(600)
-    server = harness.FaultServer(port=harness.INSTALLER_PORT, routes=fault_routes(files), delay=delay)
+    write_tree(root, files)
+    port = harness.free_port()
+    nginx = harness.Nginx(root, port)
+    link = FarLink(port, rtt / 2, port=harness.INSTALLER_PORT)
+    seen = Counted(nginx)
     try:
-        ms, peak = run_window(wine)
-        curl_par = run_curl(harness.INSTALLER_PORT, files, parallel=8)
-        print("  far 600 x 16 KiB                  %s s  peak working set %s KiB   / curl x8 %.2f" %
-              ("%.2f" % (ms / 1000) if ms else "?", peak, (ms or 0) / 1000 / curl_par))
+        curl_ka = run_curl(harness.INSTALLER_PORT, files, parallel=8, keep_alive=True)
+        print("  far link 600 x 16 KiB: curl x8 keep-alive %.2f s, %d connections" % (curl_ka, seen()))
+        for label, exe in [("this build", harness.EXE)] + ([("before", before_exe)] if before_exe else []):
+            ms, peak = run_window(wine, exe)
+            print("  far link 600 x 16 KiB, %-10s  %s s  %4d connections  peak working set %s KiB   / curl x8 "
+                  "keep-alive %.2f" % (label, "%.2f" % (ms / 1000) if ms else "?", seen(), peak,
+                                       (ms or 0) / 1000 / curl_ka))
     finally:
-        server.close()
+        link.close()
+        nginx.close()
     files = small_product(2000)
     write_tree(root, files)
     nginx = harness.Nginx(root, harness.INSTALLER_PORT)
@@ -376,9 +449,12 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--small-count", type=int, default=2000)
     parser.add_argument("--big-mib", type=int, default=512)
-    parser.add_argument("--delay-ms", type=int, default=30)
-    parser.add_argument("--only", choices=("lists", "loopback", "far", "breaking", "window", "signed", "again",
-                                           "start"))
+    parser.add_argument("--delay-ms", type=int, default=30, help="the far link's round trip")
+    parser.add_argument("--only", choices=("lists", "loopback", "far", "many", "breaking", "window", "signed",
+                                           "again", "start"))
+    parser.add_argument("--many-count", type=int, default=20000)
+    parser.add_argument("--before", metavar="DIR", help="also time engine_cli.exe and QelmoraSetup.exe of another "
+                        "build, found in DIR, on the far link, the many files and in the window")
     parser.add_argument("--start-reference", metavar="EXE", help="time this installer's start-up too")
     parser.add_argument("--start-runs", type=int, default=15)
     parser.add_argument("--signed", metavar="BUILD_DIR", help="also time the engine of this key-built build")
@@ -399,9 +475,14 @@ def main():
         if args.only in (None, "loopback"):
             loopback(wine, root, "small", small_product(args.small_count))
             loopback(wine, root, "big", {"big.bin": args.big_mib * 1024 * 1024})
+        before_cli = os.path.join(args.before, "engine_cli.exe") if args.before else None
+        before_exe = os.path.join(args.before, "QelmoraSetup.exe") if args.before else None
         if args.only in (None, "far"):
-            far(wine, 600, args.delay_ms / 1000)
-            far(wine, 2000, args.delay_ms / 1000)
+            far(wine, root, 600, args.delay_ms / 1000, before_cli=before_cli)
+            far(wine, root, 600, args.delay_ms / 1000, secure=pki(wine), before_cli=before_cli)
+            far(wine, root, 2000, args.delay_ms / 1000, before_cli=before_cli)
+        if args.only in (None, "many"):
+            many(wine, root, args.many_count, 200, before_cli=before_cli)
         if args.only in (None, "breaking"):
             breaking_link(wine, 64, 8)
         if args.only in (None, "window", "start"):
@@ -409,7 +490,7 @@ def main():
         if args.only in (None, "start"):
             start_up(wine, args.start_reference, args.start_runs)
         if args.only in (None, "window"):
-            window(wine, root, args.delay_ms / 1000)
+            window(wine, root, args.delay_ms / 1000, before_exe)
         if args.signed and args.only in (None, "signed"):
             compare_signed(wine, root, "small", small_product(args.small_count), args.signed)
             compare_signed(wine, root, "big", {"big.bin": args.big_mib * 1024 * 1024}, args.signed)

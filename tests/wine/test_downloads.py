@@ -227,6 +227,36 @@ class PromptEnds(DownloadCase):
         self.assertEqual(self.leftovers(), [])
 
 
+class KeptConnections(DownloadCase):
+    """Against nginx, which keeps a connection that asks for it: each download slot reuses one."""
+
+    def install_kept(self, keepalive="", args=()):
+        tree = {"k%03d.bin" % i: os.urandom(3000 + i) for i in range(200)}
+        result, lines, log = self.install_from_nginx(tree, "\r\n".join(tree).encode(), keepalive=keepalive,
+                                                     args=("--parallel", 8) + args)
+        self.assertEqual(result, 1, lines)
+        self.assertEqual(self.errors(lines), [], "a connection the server closed is opened again quietly")
+        for name, data in tree.items():
+            self.assert_installed(name, data)
+            self.assertEqual(log.count("GET %s%s " % (PREFIX, name)), 1, "one call for %s" % name)
+        return harness.nginx_requests(log)
+
+    def test_a_200_file_install_opens_at_most_n_plus_2_connections(self):
+        connections = {conn for _, conn, _ in self.install_kept()}
+        print("200 files, N=8: %d connections" % len(connections))
+        self.assertLessEqual(len(connections), 8 + 2)
+
+    def test_a_server_that_closes_kept_connections_costs_no_call(self):
+        # Every third answer closes its connection.
+        requests = self.install_kept("keepalive_requests 3;")
+        self.assertGreaterEqual(len({conn for _, conn, _ in requests}), 201 // 3)
+        # A pause outlasts the server's idle time-out: no connection is used on both sides of it.
+        requests = self.install_kept("keepalive_timeout 300ms;", ("--pause-after", 100, "--pause-ms", 3000))
+        gap = max(range(1, len(requests)), key=lambda i: requests[i][2] - requests[i - 1][2])
+        self.assertGreater(requests[gap][2] - requests[gap - 1][2], 1.0, "the pause held the calls")
+        self.assertFalse({c for _, c, _ in requests[:gap]} & {c for _, c, _ in requests[gap:]})
+
+
 class PauseHoldsCalls(DownloadCase):
     def check_pause_holds_the_next_call(self, parallel):
         pause_file = os.path.join(self.dir, "pause.flag")

@@ -50,9 +50,10 @@ class EngineCase(unittest.TestCase):
         self.server = FaultServer(routes=routes)
         return "http://127.0.0.1:%d%slist.txt" % (self.server.port, PREFIX)
 
-    def install_from_nginx(self, tree, manifest, folders=()):
-        """Serves tree (names as the manifest writes them) and manifest with nginx, installs from it;
-        (result, engine output lines, nginx's access log)."""
+    def install_from_nginx(self, tree, manifest, folders=(), keepalive="", args=()):
+        """Serves tree (names as the manifest writes them) and manifest with nginx (keepalive: its
+        directives for kept connections), installs from it with the engine's args; (result, engine output
+        lines, nginx's access log)."""
         root = os.path.join(self.wine.base, "nginx-root")
         shutil.rmtree(root, ignore_errors=True)
         self.addCleanup(shutil.rmtree, root, True)
@@ -67,9 +68,9 @@ class EngineCase(unittest.TestCase):
         with open(os.path.join(root, "Lineinstall_qmra", "list.txt"), "wb") as f:
             f.write(manifest)
         port = harness.free_port()
-        nginx = Nginx(root, port)
+        nginx = Nginx(root, port, keepalive=keepalive)
         try:
-            result, lines = self.install("http://127.0.0.1:%d/Lineinstall_qmra/list.txt" % port)
+            result, lines = self.install("http://127.0.0.1:%d/Lineinstall_qmra/list.txt" % port, *args)
             return result, lines, nginx.access_log()
         finally:
             nginx.close()
