@@ -238,7 +238,7 @@ unsigned __stdcall CUpdateDlg::InstallThreadProc(void* pParam)
 
 int CUpdateDlg::RunInstall()
 {
-    m_strUninstallPath = m_strInstallDir + "//" + kUninstallScriptName;
+    m_strUninstallPath = InstallFolderFile(m_strInstallDir, kUninstallScriptName);
     return m_engine.RunInstall(std::string(m_strInstallDir), m_strUninstallPath);
 }
 
@@ -311,7 +311,7 @@ void CUpdateDlg::StopInstallForClose()
         return;
     // Still inside a download that WinINet may hold for a long time: nothing more may be placed,
     // the temporary file goes, and the script gets its last line here.
-    ::DeleteFileW(WideFrom936(m_strInstallDir + "//list.txt").c_str());
+    ::DeleteFileW(WideFrom936(InstallFolderFile(m_strInstallDir, kListFileName)).c_str());
     m_fileUninstall.Seal();
     m_bWorkerAbandoned = true;
 }

@@ -14,6 +14,11 @@ bool IsSuccessStatus(const char* statusText)
     return statusText[3] == '\0';
 }
 
+bool IsWholeBodyStatus(const char* statusText)
+{
+    return IsSuccessStatus(statusText) && std::strcmp(statusText, "206") != 0;
+}
+
 long long ParseDecimalPrefix(const char* text)
 {
     if (text == nullptr)

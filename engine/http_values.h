@@ -7,6 +7,10 @@
 // closed without answering), a redirect or an error page among them, is not a product file.
 bool IsSuccessStatus(const char* statusText);
 
+// The one answer to a plain GET (no Range asked) whose body is the whole file: a success status other than
+// 206, whose body is a part only. The installer and qelmora-check keep a body on this alone.
+bool IsWholeBodyStatus(const char* statusText);
+
 // Decimal value as C's atol reads it: leading blanks skipped, an optional sign, digits up to the first
 // other byte; no digits give 0. Values beyond the 64-bit range saturate.
 long long ParseDecimalPrefix(const char* text);

@@ -153,17 +153,22 @@ CInstallEngine::Fetch CInstallEngine::SendRequest(HINTERNET request, DWORD* erro
     if (!SendOnly(request, std::string(), error, &timedOut))
         return Fetch::SendFailed;
     std::string status;
-    // "0" is what comes back when the server closed without answering; only 2xx is a body to keep.
-    if (!QueryText(request, HTTP_QUERY_STATUS_CODE, status) || !IsSuccessStatus(status.c_str()))
+    // "0" is what comes back when the server closed without answering.
+    if (!QueryText(request, HTTP_QUERY_STATUS_CODE, status) || !IsWholeBodyStatus(status.c_str()))
         return Fetch::Refused;
     return Fetch::Ok;
 }
 
 int CInstallEngine::RunInstall(const std::string& strInstallDir, const std::string& strScriptPath)
 {
-    m_script.Open(strScriptPath);
-    const int result = InstallFromList(strInstallDir);
-    ::DeleteFileW(WideFrom936(strInstallDir + "//list.txt").c_str());
+    int result = 0;
+    if (m_script.Open(strScriptPath)) {
+        result = InstallFromList(strInstallDir);
+    } else {
+        // Without its script the run could not undo what it places: it ends before any request.
+        m_outcome = InstallOutcome{InstallEnd::LocalWriteFailed, 0};
+    }
+    ::DeleteFileW(WideFrom936(InstallFolderFile(strInstallDir, kListFileName)).c_str());
     m_script.Seal();
     return result;
 }
@@ -510,7 +515,7 @@ CInstallEngine::CallEnd CInstallEngine::CallOnce(const std::string& object, Down
     if (resuming) {
         QueryText(request.get(), HTTP_QUERY_CONTENT_RANGE, range);
         answer = JudgeRangeAnswer(status.c_str(), range.c_str(), download.kept, download.length);
-    } else if (IsSuccessStatus(status.c_str()) && status != "206") {
+    } else if (IsWholeBodyStatus(status.c_str())) {
         answer = RangeAnswer::Restart;
     }
     if (answer == RangeAnswer::Unusable) {

@@ -46,7 +46,8 @@ public:
     void Configure(const InstallSettings& settings);
 
     // The worker's whole run, in this order whatever happens inside: open the uninstall script, install
-    // from the list, delete a list.txt in the install folder, give the script its last line and close it.
+    // from the list (only when the script could be created), delete a list.txt in the install folder, give
+    // the script its last line and close it.
     int RunInstall(const std::string& strInstallDir, const std::string& strScriptPath);
 
     // Fetches the manifest and walks it. 1 when every line was walked and every listed file and folder

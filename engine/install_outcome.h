@@ -9,6 +9,7 @@ enum class InstallEnd {
     ManifestRefused,   // list.txt was answered with an error, cut short or too large
     NotVerified,       // the file list did not verify; nothing was fetched
     ListExpired,       // the signed file list is past its expiry (or the system clock is wrong); nothing was fetched
+    LocalWriteFailed,  // the install folder could not be written (unload.bat could not be created); nothing was fetched
 };
 
 struct InstallOutcome {

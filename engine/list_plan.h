@@ -28,7 +28,8 @@ struct LinePlan {
 //   separator ("plugins.d" beside "plugins.d\a.dll", as listing tools write them). Every other line is a file
 //   when its request path, prefix + text, has a '.' after its first character, and skipped otherwise.
 // - A file or folder is refused when the path rules refuse it below the install folder, or when it is, or
-//   lies in, the install folder's unload.bat, which the installer itself holds open.
+//   lies in, one of the installer's own files at the install folder's root (kReservedRootNames, any case).
+// A line's kind depends on the lines alone, never on the install folder.
 // The walk follows the plan; the publisher's tools print it. The lines must outlive the plan.
 class ListPlan {
 public:

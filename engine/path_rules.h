@@ -50,7 +50,7 @@ enum class PathVerdict : unsigned char {
     BadName,    // a component that Windows would rename (trailing dot or space), or no file name
     Reserved,   // a device name (CON, NUL, COM1, CONIN$ ...) or the download's temporary-file suffix
     TooLong,    // the local path does not fit 260 bytes
-    ScriptName, // the install folder's unload.bat (or a path below it), which the installer writes and holds open
+    InstallerFile, // unload.bat or list.txt at the install folder's root (or a path below it): the installer's own
 };
 PathVerdict CheckRelativePath(const std::string& relativePath);
 PathVerdict CheckLocalPath(const std::string& installDir, const std::string& relativePath);

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/http_values.h"
 #include "engine/list_audit.h"
 #include "engine/list_files.h"
 #include "engine/list_lines.h"
@@ -78,7 +79,7 @@ std::string AnswerProblem(const HttpAnswer& answer)
 {
     if (!answer.bAnswered)
         return "no answer: " + answer.strError;
-    if (answer.nStatus < 200 || answer.nStatus > 299)
+    if (!IsWholeBodyStatus(std::to_string(answer.nStatus).c_str()))
         return Format("status %ld", answer.nStatus);
     if (answer.bTooLarge)
         return "too large";
@@ -191,7 +192,7 @@ LineResult CheckFile(HttpGetter& getter, const std::string& origin, const std::s
     LineResult result;
     result.bFetched = true;
     std::string problem;
-    if (signedFile && answer.bAnswered && answer.nStatus >= 200 && answer.nStatus <= 299 &&
+    if (signedFile && answer.bAnswered && IsWholeBodyStatus(std::to_string(answer.nStatus).c_str()) &&
         ((answer.nContentLength >= 0 && answer.nContentLength != signedSize) || answer.bTooLarge))
         problem = Format("%lld bytes where list.sha256 names %lld",
                          answer.nContentLength >= 0 ? answer.nContentLength : answer.nReceived, signedSize);

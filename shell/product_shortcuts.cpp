@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/update_dlg.h"
+#include "engine/list_files.h"
 #include "engine/path_rules.h"
 #include "platform/handles.h"
 #include "platform/wide_names.h"
@@ -16,7 +17,6 @@ const char kProductLink[] = "Qelmora.lnk";
 const char kUninstallLink[] = "Qelmora卸载.lnk";
 const wchar_t kGroupName[] = L"\\Qelmora";
 const char kProductExe[] = "Termview.exe";
-const char kUninstallTarget[] = "unload.bat";
 // Ctrl+F12 starts the product. The uninstall link answers no hotkey: two links with one hotkey start
 // whichever the shell picks, and this one deletes the product without asking.
 constexpr WORD kProductHotkey = 0x027B;
@@ -107,7 +107,7 @@ int CUpdateDlg::CreateProductShortcuts()
 int CUpdateDlg::CreateUninstallShortcut()
 {
     com_apartment com;
-    const std::wstring target = WideFrom936(m_strInstallDir + kUninstallTarget);
+    const std::wstring target = WideFrom936(m_strInstallDir + kUninstallScriptName);
 
     const std::wstring group = ProgramGroup();
     if (group.empty() || m_fileUninstall.IsSealed() || !MakeGroupFolder(group))

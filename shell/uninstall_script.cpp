@@ -29,18 +29,13 @@ void DeleteTemporary(const std::string& tempPath) { ::DeleteFileW(ExtendedLength
 
 }  // namespace
 
-void UninstallScript::Open(const std::string& path)
+bool UninstallScript::Open(const std::string& path)
 {
     CSingleLock lock(m_cs);
     if (m_bSealed)
-        return;
+        return false;
     m_file.reset(::CreateFileW(WideFrom936(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
-bool UninstallScript::IsOpen()
-{
-    CSingleLock lock(m_cs);
     return static_cast<bool>(m_file);
 }
 

@@ -18,6 +18,7 @@ std::string FailedEndText(const InstallOutcome& outcome)
         return "安装文件校验失败，未安装任何文件。";
     case InstallEnd::ListExpired:
         return "安装文件清单已过期，请检查系统日期。";
+    case InstallEnd::LocalWriteFailed:
     case InstallEnd::Complete:
         break;
     }

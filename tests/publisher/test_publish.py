@@ -156,7 +156,8 @@ class Refusals(unittest.TestCase):
         "Readme.TXT": None,   # sorts before readme.txt, which is then the one refused
         "\uff21.dll": None,    # full-width A: sorts before full-width a, the same file on NTFS
         "\u0410.txt": None,    # Cyrillic A, the same file as Cyrillic a
-        "unload.bat": "the installer's own uninstall script",
+        "unload.bat": "the installer's own files",
+        "LIST.TXT": "the installer's own files",
         "deep/" + "d" * 150 + "/" + "e" * 80 + ".txt": "does not fit 259 bytes",
     }
 

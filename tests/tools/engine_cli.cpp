@@ -23,6 +23,7 @@
 #include <string>
 
 #include "engine/install_engine.h"
+#include "engine/list_files.h"
 #include "platform/wide_names.h"
 #include "shell/uninstall_script.h"
 
@@ -150,13 +151,13 @@ int main(int argc, char** argv)
 
     if (sealedBeforeStart)
         script.Seal();
-    const int result = engine.RunInstall(installDir, installDir + "//unload.bat");
+    const int result = engine.RunInstall(installDir, InstallFolderFile(installDir, kUninstallScriptName));
 
     PROCESS_MEMORY_COUNTERS counters = {};
     counters.cb = sizeof counters;
     ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
     static const char* const kEnds[] = {"complete", "server-lost", "files-failed", "stopped", "manifest-refused",
-                                        "not-verified", "list-expired"};
+                                        "not-verified", "list-expired", "local-write-failed"};
     std::printf("result %d\n", result);
     std::printf("outcome %s %d\n", kEnds[static_cast<int>(engine.Outcome().end)], engine.Outcome().failedFiles);
     std::printf("entries %u\n", static_cast<unsigned>(engine.m_listEntries.size()));
