@@ -209,9 +209,12 @@ int CInstallEngine::FetchAndWalk()
     if (!ReadManifest(request.get()))
         return 0;
     request.reset();
+    // Nothing of the product is requested when the list is not verified; the checks set the outcome.
+    if (m_verifier.HasKey() && !VerifyListBytes())
+        return 0;
     m_plan = std::make_unique<ListPlan>(m_lines, m_strPrefix, m_strInstallDir);
-    if (m_verifier.HasKey() && !VerifyList())
-        return 0;   // nothing of the product is requested; VerifyList set the outcome
+    if (m_verifier.HasKey() && !VerifyListLines())
+        return 0;
     return InstallListEntries();
 }
 
@@ -252,12 +255,11 @@ bool CInstallEngine::ReadManifest(HINTERNET request)
     m_verifier.BeginList();
     // A list cut short must not install: only a whole body is read as the manifest.
     if (!ReadBody(request, kMaxManifestBytes, buffer, [this, &reader](const char* bytes, DWORD size) {
-            reader.Feed(bytes, size);
             m_verifier.FeedList(bytes, size);
-            return true;
-        }))
+            return reader.Feed(bytes, size);
+        }) ||
+        !reader.Finish())
         return false;
-    reader.Finish();
     m_listEntries.insert(m_listEntries.end(), entries.begin(), entries.end());
     return true;
 }

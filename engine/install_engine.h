@@ -120,8 +120,11 @@ private:
     Call PlaceFile(const std::string& temp, const std::string& target);
 
     // The signed file list (engine/install_verify.cpp), with a key built in: list.sha256 and its
-    // signature fetched beside list.txt and checked before any product request.
-    bool VerifyList();
+    // signature fetched beside list.txt; the signature, header and list.txt's digest checked on the bytes
+    // before any line is classified, the digest lines against the plan after, both before any product request.
+    bool VerifyListBytes();
+    bool VerifyListLines();
+    bool Verified(ListVerdict verdict);
     bool ReadSideFile(const char* name, size_t limit, std::string& body);
 
     IInstallHost& m_host;
@@ -137,6 +140,7 @@ private:
     int m_nFilesPending = 0;          // file lines of the walk not yet reached
     bool m_bSendErrorShown = false;   // one message box per run
     CListVerifier m_verifier;         // the built-in key and, once verified, every file's digest
+    std::string m_digestFile;         // list.sha256's bytes between the two checks
 };
 
 // The system's text for a WinINet (or Winsock, or system) error code, at most 1023 characters; empty

@@ -25,6 +25,8 @@ inline constexpr char kDefaultInstallDir936[] = "C:\\Program Files\\Qelmora\\";
 
 // No publisher's list comes near this; a larger answer is not a manifest and must not exhaust memory.
 inline constexpr long long kMaxManifestBytes = 64LL * 1024 * 1024;
+// Nor this many lines: a list of nothing but line feeds must not cost a record a byte before it is refused.
+inline constexpr size_t kMaxManifestLines = 4 * 1024 * 1024;
 // The header, then 64 hex digits, a size and a line for every file: never more than this.
 inline constexpr size_t kDigestListLimit = 64 * 1024 * 1024;
 // A DER ECDSA P-256 signature holds at most 72 bytes.

@@ -3,6 +3,8 @@
 
 #include <limits>
 
+#include "engine/list_files.h"
+
 bool PackedLines::Read(const char* data, size_t size)
 {
     return Adopt(std::string(data, size));
@@ -33,6 +35,11 @@ bool PackedLines::Adopt(std::string text)
     }
     m_text.resize(kept);
     m_starts.shrink_to_fit();
+    if (m_starts.size() > kMaxManifestLines) {
+        m_text.clear();
+        m_starts.clear();
+        return false;
+    }
     return true;
 }
 

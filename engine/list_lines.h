@@ -33,7 +33,8 @@ private:
 // where a record per line would cost several times that.
 class PackedLines : public ListLines {
 public:
-    // False when the list is larger than 4 GiB, which the offsets cannot hold.
+    // False when the list is larger than 4 GiB, which the offsets cannot hold, or has more than
+    // kMaxManifestLines lines.
     bool Read(const char* data, size_t size);
     // The same for a list already in memory, taken over and read in place.
     bool Adopt(std::string text);

@@ -62,8 +62,10 @@ ListPlan::ListPlan(const ListLines& lines, std::string prefix, std::string insta
             plan.kind = LineKind::Folder;
         else if (IsFetchedLine(request))
             plan.kind = LineKind::File;
+        // A line that could not fit below any folder is refused whatever it holds, and takes no part in
+        // telling folders from files: a line's kind never depends on the install folder.
         const std::string relative = RelativePathOf(request);
-        if (m_installDir.size() + LengthWithoutFinalSeparators936(relative) >= kMaxPathBytes) {
+        if (LengthWithoutFinalSeparators936(relative) >= kMaxPathBytes) {
             if (plan.kind != LineKind::Skipped)
                 plan.verdict = PathVerdict::TooLong;
             continue;
@@ -134,6 +136,15 @@ std::vector<size_t> ListPlan::FileLines() const
         if (m_plans[i].kind == LineKind::File)
             files.push_back(i);
     return files;
+}
+
+std::vector<size_t> ListPlan::FetchLines() const
+{
+    std::vector<size_t> fetched;
+    for (size_t i = 0; i < m_plans.size(); ++i)
+        if (m_plans[i].kind == LineKind::File && !m_plans[i].Refused())
+            fetched.push_back(i);
+    return fetched;
 }
 
 std::string ListPlan::FileKey(size_t i) const

@@ -22,7 +22,7 @@ struct LinePlan {
 };
 
 // How a line is read:
-// - A line whose local path could not fit 259 bytes whatever it holds is refused (TooLong) before anything
+// - A line whose local path could not fit 259 bytes below any folder is refused (TooLong) before anything
 //   else, so that no line costs more than its own length: a 64 MiB list classifies in about a second.
 // - A line is a folder when it ends in '\' or '/', or when another line starts with it followed by a
 //   separator ("plugins.d" beside "plugins.d\a.dll", as listing tools write them). Every other line is a file
@@ -49,6 +49,8 @@ public:
 
     // The file lines, refused or not, in order: the lines list.sha256 names.
     std::vector<size_t> FileLines() const;
+    // The file lines that are not refused, in order: the files the walk and the checker fetch.
+    std::vector<size_t> FetchLines() const;
 
     // Lines that name one file twice as Windows sees it (the same-file key): a file listed twice, in the
     // same or another spelling, or a file whose name is another line's folder. For each, (earlier, later).

@@ -12,11 +12,12 @@ class ManifestReader {
 public:
     explicit ManifestReader(std::vector<ListEntry>& entries) : m_entries(entries) {}
 
-    void Feed(const char* data, size_t size);
-    void Finish();
+    // False once the list holds more than kMaxManifestLines lines: it is then no manifest.
+    bool Feed(const char* data, size_t size);
+    bool Finish();
 
 private:
-    void EndLine();
+    bool EndLine();
 
     std::vector<ListEntry>& m_entries;
     std::string m_line;

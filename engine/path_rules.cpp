@@ -199,6 +199,11 @@ PathVerdict CheckRelativePath(const std::string& relativePath)
         if (c < 0x20 || std::strchr("<>\"|?*", c) != nullptr)
             return PathVerdict::BadChar;
     }
+    // A byte with no GBK character (0xFF, a pair the code page leaves undefined) names nothing the system
+    // would create as listed.
+    std::u16string wide;
+    if (!Utf16From936(relativePath, wide))
+        return PathVerdict::BadChar;
     const std::vector<std::string> parts = SplitComponents(relativePath);
     for (const std::string& part : parts) {
         if (part == "..")

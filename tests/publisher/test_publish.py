@@ -79,6 +79,10 @@ class Publish(unittest.TestCase):
         self.assertEqual(header("--version", "9223372036854775807", "--expires", "2099-12-31T23:59:59Z"),
                          [b"version 9223372036854775807", b"expires 2099-12-31T23:59:59Z"])
         self.assertEqual(header("--expires", "7d")[1][:8], b"expires ")
+        # A list that holds for more than 90 days can be replayed that long: said, not refused.
+        for life, warned in (("90d", False), ("91d", True)):
+            rc, out = run([PUBLISH, self.product, "--key", private, "--expires", life])
+            self.assertEqual((rc, "warning: --expires " + life in out), (0, warned), out)
         before = self.read("list.sha256")
         for bad in (["--expires", "2020-01-01T00:00:00Z"], ["--expires", "0h"], ["--expires", "30"],
                     ["--expires", "2099-02-30T00:00:00Z"], ["--version", "0"], ["--version", "012"],

@@ -124,6 +124,13 @@ TEST(ListPlan, LinesThatCannotFitAreRefusedAtOnce)
     EXPECT_EQ(p.plan[5].kind, K::Skipped);
     EXPECT_FALSE(p.plan[5].Refused());
     EXPECT_EQ(p.plan[6].verdict, V::TooLong);
+    // Whether a line is a folder does not hang on the install folder's length: "plugins.d" stays the folder
+    // of a line that fits below the default folder and not below a longer one.
+    const std::vector<std::string> lines = {"plugins.d", "plugins.d\\" + std::string(200, 'p') + ".dll"};
+    const Planned longer(lines, kPrefix, "D:\\" + std::string(60, 'f') + "\\");
+    EXPECT_EQ(Planned(lines).Kinds(), (std::vector<K>{K::Folder, K::File}));
+    EXPECT_EQ(longer.Kinds(), (std::vector<K>{K::Folder, K::File}));
+    EXPECT_EQ(longer.plan[1].verdict, V::TooLong);
 }
 
 TEST(ListPlan, SameFilesAsWindowsSeesThem)

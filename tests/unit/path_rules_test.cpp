@@ -89,6 +89,9 @@ TEST(LocalPath, LinesThatLeaveTheFolderOrAreMisreadAreRefused)
         {"*.dll", PathVerdict::BadChar},
         {"tab\t.dll", PathVerdict::BadChar},
         {"cut\x81", PathVerdict::BadChar},
+        // Bytes that name no GBK character: 0xFF alone, a pair the code page leaves undefined.
+        {"a\xFF.dll", PathVerdict::BadChar},
+        {"a\xA2\xA0.dll", PathVerdict::BadChar},
         {"name.dll.", PathVerdict::BadName},
         {"name.dll ", PathVerdict::BadName},
         {"dir./a.dll", PathVerdict::BadName},
