@@ -5,6 +5,7 @@
 #include <windowsx.h>
 
 #include "engine/create_folder_path.h"
+#include "engine/http_values.h"
 #include "engine/list_files.h"
 #include "engine/path_rules.h"
 #include "platform/app.h"
@@ -29,6 +30,12 @@ const RECT kProgressRect = {224, 209, 441, 221};   // the bar and the percentage
 // uninstall script itself. The whole quit stays well under two seconds.
 constexpr DWORD kStopGraceMs = 600;
 constexpr DWORD kWorkerExitWaitMs = 5000;
+
+#ifdef QELMORA_IO_TIMEOUT_MS
+constexpr DWORD kIoTimeoutMs = QELMORA_IO_TIMEOUT_MS;
+#else
+constexpr DWORD kIoTimeoutMs = kDefaultIoTimeoutMs;
+#endif
 
 void SetDwordOption(HINTERNET handle, DWORD option, DWORD value)
 {
@@ -80,7 +87,7 @@ CUpdateDlg::CUpdateDlg(CWnd* pParent)
     m_hIcon = ::LoadIconA(app ? app->m_hInstance : nullptr, MAKEINTRESOURCEA(IDR_MAINFRAME));
     m_dwRequestFlags = kRequestFlags;
     m_nInstallState = 0;
-    m_nQuitRequest = 0;
+    m_nQuitRequest = kQuitGoOn;
     m_strInstallDir = kDefaultInstallDir936;
     UseBaseUnits(kSong9ptUnits);   // the art's geometry whatever face stands in for 宋体
 }
@@ -118,16 +125,16 @@ BOOL CUpdateDlg::OnInitDialog()
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
-    SetDwordOption(m_session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, 500);
-    SetDwordOption(m_session.get(), INTERNET_OPTION_CONNECT_RETRIES, 5);
+    SetDwordOption(m_session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, kConnectTimeoutMs);
+    SetDwordOption(m_session.get(), INTERNET_OPTION_CONNECT_RETRIES, kConnectTries);
     // Without these a server that stops sending holds a request for ever. Wine honours them only
     // below the session, so the connection (and the engine, per request) gets them too.
-    SetDwordOption(m_session.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, QELMORA_IO_TIMEOUT_MS);
-    SetDwordOption(m_session.get(), INTERNET_OPTION_SEND_TIMEOUT, QELMORA_IO_TIMEOUT_MS);
+    SetDwordOption(m_session.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, kIoTimeoutMs);
+    SetDwordOption(m_session.get(), INTERNET_OPTION_SEND_TIMEOUT, kIoTimeoutMs);
     m_pConnection.reset(::InternetConnectA(m_session.get(), m_strServer.c_str(), m_nPort, nullptr, nullptr,
                                            INTERNET_SERVICE_HTTP, 0, 1));
-    SetDwordOption(m_pConnection.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, QELMORA_IO_TIMEOUT_MS);
-    SetDwordOption(m_pConnection.get(), INTERNET_OPTION_SEND_TIMEOUT, QELMORA_IO_TIMEOUT_MS);
+    SetDwordOption(m_pConnection.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, kIoTimeoutMs);
+    SetDwordOption(m_pConnection.get(), INTERNET_OPTION_SEND_TIMEOUT, kIoTimeoutMs);
 
     {
         CSingleLock lock(m_csPaint);
@@ -184,7 +191,7 @@ void CUpdateDlg::OnInstall()
     settings.hConnection = m_pConnection.get();
     settings.dwRequestFlags = m_dwRequestFlags;
     settings.strObject = m_strObject;
-    settings.dwIoTimeoutMs = QELMORA_IO_TIMEOUT_MS;
+    settings.dwIoTimeoutMs = kIoTimeoutMs;
     settings.nParallel = QELMORA_PARALLEL_DOWNLOADS;
     m_engine.Configure(settings);
 
@@ -304,7 +311,7 @@ void CUpdateDlg::StopInstallForClose()
 {
     if (!m_worker || ::WaitForSingleObject(m_worker.get(), 0) == WAIT_OBJECT_0)
         return;
-    m_nQuitRequest = 2;
+    m_nQuitRequest = kQuitStop;
     ShowWindow(SW_HIDE);
     m_dlgPath.ShowWindow(SW_HIDE);
     if (WaitForWorker(kStopGraceMs))
@@ -318,14 +325,14 @@ void CUpdateDlg::StopInstallForClose()
 
 void CUpdateDlg::OnClose()
 {
-    m_nQuitRequest = 1;   // the walk waits before its next line while the user is asked
+    m_nQuitRequest = kQuitPause;   // the walk waits before its next line while the user is asked
     if (m_nInstallState != 1) {
         CDialog::OnOK();
         return;
     }
     CDialogInfo notice;
     if (notice.DoModal() != IDCANCEL) {
-        m_nQuitRequest = 0;
+        m_nQuitRequest = kQuitGoOn;
         return;
     }
     StopInstallForClose();   // sets the stop request and gives the walk its moment to see it
@@ -372,7 +379,7 @@ LRESULT CUpdateDlg::OnTimer(UINT_PTR id)
 void CUpdateDlg::ReportSendError(const std::wstring& text)
 {
     // After a quit the user has asked to leave: no more questions from the worker.
-    if (m_nQuitRequest.load() == 2)
+    if (m_nQuitRequest.load() == kQuitStop)
         return;
     AppMessageBox(nullptr, text, MB_OK | MB_SETFOREGROUND);
 }

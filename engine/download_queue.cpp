@@ -68,7 +68,7 @@ CDownloadQueue::Fetched CDownloadQueue::TakeNext(size_t entry)
         return Fetched{Result::Failed, 0};
     while (m_jobs.front().state != State::Done) {
         // One in flight sees the stop itself and ends soon; one not yet started never will.
-        if (m_host.QuitRequest() == 2 && m_jobs.front().state == State::Waiting)
+        if (m_host.QuitRequest() == kQuitStop && m_jobs.front().state == State::Waiting)
             return Fetched{Result::Abandoned, 0};
         m_changed.Wait(m_cs, kPollMs);
     }
@@ -110,10 +110,10 @@ void CDownloadQueue::RunFetcher()
     for (;;) {
         Job* job = nullptr;
         // Paused: downloads in flight go on, no new one starts. Stopped or closing: none starts.
-        while (!m_bClosing && m_host.QuitRequest() != 2 &&
-               (m_host.QuitRequest() == 1 || (job = NextStartableJob()) == nullptr))
+        while (!m_bClosing && m_host.QuitRequest() != kQuitStop &&
+               (m_host.QuitRequest() == kQuitPause || (job = NextStartableJob()) == nullptr))
             m_changed.Wait(m_cs, kPollMs);
-        if (m_bClosing || m_host.QuitRequest() == 2)
+        if (m_bClosing || m_host.QuitRequest() == kQuitStop)
             return;
         job->state = State::Running;
         const std::string requestPath = job->requestPath;   // the deque may grow meanwhile; the job stays

@@ -39,12 +39,12 @@ public:
 
     int QuitRequest() const override
     {
-        if (m_quit.load() == 2)
-            return 2;
+        if (m_quit.load() == kQuitStop)
+            return kQuitStop;
         if (m_pauseUntil != 0 && ::GetTickCount() < m_pauseUntil)
-            return 1;
+            return kQuitPause;
         if (!pauseFile.empty() && ::GetFileAttributesA(pauseFile.c_str()) != INVALID_FILE_ATTRIBUTES)
-            return 1;
+            return kQuitPause;
         return m_quit.load();
     }
     void SetProgressRange(int lines) override { std::printf("range %d\n", lines); }
@@ -56,7 +56,7 @@ public:
         if (m_steps == throwAt)
             throw std::bad_alloc();
         if (m_steps == stopAfter)
-            m_quit = 2;
+            m_quit = kQuitStop;
         if (m_steps == pauseAfter) {
             m_pauseUntil = ::GetTickCount() + pauseMs;
             std::printf("pause %lu\n", static_cast<unsigned long>(pauseMs));
@@ -75,7 +75,7 @@ public:
     void CreateShortcuts() override { std::printf("shortcuts\n"); }
 
 private:
-    std::atomic<int> m_quit{0};
+    std::atomic<int> m_quit{kQuitGoOn};
     int m_steps = 0;
     DWORD m_pauseUntil = 0;
 };
