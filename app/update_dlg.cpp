@@ -13,6 +13,7 @@
 #include "qelmora_config.h"
 #include "res/resource.h"
 #include "ui/dialog_info.h"
+#include "ui/progress_math.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ constexpr UINT WM_APP_INSTALL_FINISHED = WM_APP + 1;
 // While the walk runs, the bar is repainted at a human rate, not once per line.
 constexpr UINT_PTR kProgressTimer = 1;
 constexpr UINT kProgressRepaintMs = 33;
-const RECT kProgressRect = {224, 209, 441, 221};   // the bar and the percentage
+const RECT kProgressRect = {kTrackLeft, kTrackTop, kProgressRight, kTrackBottom};   // the bar and the percentage
 
 // How long a closing window waits for the worker to stop between two lines before it finishes the
 // uninstall script itself. The whole quit stays well under two seconds.
@@ -285,7 +286,8 @@ LRESULT CUpdateDlg::OnInstallFinished(int nResult)
 
 bool CUpdateDlg::WaitForWorker(DWORD timeoutMs)
 {
-    // The worker sends progress messages to this thread's controls: keep pumping while waiting.
+    // This thread never blocks without pumping while the worker lives: its timer and painting go on, and so
+    // does anything the worker's own calls (a message box, the shell) ask of it.
     const DWORD start = ::GetTickCount();
     for (;;) {
         HANDLE worker = m_worker.get();

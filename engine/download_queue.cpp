@@ -83,7 +83,8 @@ unsigned __stdcall CDownloadQueue::FetcherMain(void* self)
     try {
         static_cast<CDownloadQueue*>(self)->RunFetcher();
     } catch (...) {
-        // no exception leaves the thread; a job it held stays Running and the walk's stop ends the wait
+        // No exception leaves the thread. One can come only before a job is taken (a fetch's own are caught
+        // with its job): the job stays Waiting, for another fetcher or the walk's stop.
     }
     return 0;
 }
@@ -115,9 +116,9 @@ void CDownloadQueue::RunFetcher()
             m_changed.Wait(m_cs, kPollMs);
         if (m_bClosing || m_host.QuitRequest() == kQuitStop)
             return;
-        job->state = State::Running;
         const std::string requestPath = job->requestPath;   // the deque may grow meanwhile; the job stays
         const size_t entry = job->entry;
+        job->state = State::Running;
         m_cs.Unlock();
         Fetched fetched;
         try {

@@ -36,7 +36,7 @@ bool LinkFits(const std::wstring& folder, const std::wstring& linkName)
 std::wstring SpecialFolder(int csidl)
 {
     std::wstring path;
-    if (!GetSpecialFolderPath(csidl, path) || !IsAbsoluteFolder(std::u16string(path.begin(), path.end())))
+    if (!GetSpecialFolderPath(csidl, path) || !IsFullFolderPath(std::u16string(path.begin(), path.end())))
         return std::wstring();
     return path;
 }

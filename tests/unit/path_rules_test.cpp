@@ -196,10 +196,10 @@ TEST(FolderLevels, EveryLevelAtEitherSeparatorOutermostFirst)
 
 TEST(SpecialFolder, AFolderTheSystemGivesInUtf16IsAbsoluteByTheSameRule)
 {
-    EXPECT_TRUE(IsAbsoluteFolder(u"C:\\用户\\桌面"));
-    EXPECT_TRUE(IsAbsoluteFolder(u"\\\\server\\共享"));
-    EXPECT_FALSE(IsAbsoluteFolder(u"桌面"));
-    EXPECT_FALSE(IsAbsoluteFolder(u"Q:"));
-    EXPECT_FALSE(IsAbsoluteFolder(u"\\\\\\x"));
-    EXPECT_FALSE(IsAbsoluteFolder(u"\uFF23:\\x"));   // a full-width letter is no drive
+    EXPECT_TRUE(IsFullFolderPath(u"C:\\用户\\桌面"));
+    EXPECT_TRUE(IsFullFolderPath(u"\\\\server\\共享"));
+    EXPECT_FALSE(IsFullFolderPath(u"桌面"));
+    EXPECT_FALSE(IsFullFolderPath(u"Q:"));
+    EXPECT_FALSE(IsFullFolderPath(u"\\\\\\x"));
+    EXPECT_FALSE(IsFullFolderPath(u"\uFF23:\\x"));   // a full-width letter is no drive
 }
