@@ -5,32 +5,21 @@
 
 bool ManifestReader::Feed(const char* data, size_t size)
 {
-    for (size_t i = 0; i < size; ++i) {
-        const char c = data[i];
-        if (c == '\n') {
-            if (!EndLine())
-                return false;
-        } else if (c != '\r') {
-            m_line.push_back(c);
-        }
-    }
-    return true;
+    return m_reader.Feed(data, size, [this](std::string& line) { return Take(line); });
 }
 
 bool ManifestReader::Finish()
 {
-    // What follows the last LF is a line only when it holds something.
-    return m_line.empty() || EndLine();
+    return m_reader.Finish([this](std::string& line) { return Take(line); });
 }
 
-bool ManifestReader::EndLine()
+bool ManifestReader::Take(std::string& line)
 {
     if (m_entries.size() >= kMaxManifestLines)
         return false;
     ListEntry entry;
     entry.nLine = static_cast<int>(m_entries.size());
-    entry.strText.swap(m_line);
+    entry.strText.swap(line);
     m_entries.push_back(std::move(entry));
-    m_line.clear();
     return true;
 }

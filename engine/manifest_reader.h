@@ -5,9 +5,10 @@
 #include <vector>
 
 #include "engine/list_entry.h"
+#include "engine/list_lines.h"
 
-// A line ends at LF; every CR is dropped wherever it stands, so LF and CR LF files read alike.
-// Bytes may arrive in pieces of any size; Finish() takes the last line when it has no LF.
+// Lines as LineReader reads them: LF and CR LF files read alike. Bytes may arrive in pieces of any size;
+// Finish() takes the last line when it has no LF.
 class ManifestReader {
 public:
     explicit ManifestReader(std::vector<ListEntry>& entries) : m_entries(entries) {}
@@ -17,8 +18,8 @@ public:
     bool Finish();
 
 private:
-    bool EndLine();
+    bool Take(std::string& line);
 
     std::vector<ListEntry>& m_entries;
-    std::string m_line;
+    LineReader m_reader;
 };
