@@ -6,8 +6,8 @@
 
 #include "engine/create_folder_path.h"
 #include "engine/http_values.h"
-#include "engine/list_files.h"
-#include "engine/path_rules.h"
+#include "engine/list/list_files.h"
+#include "engine/list/path_rules.h"
 #include "platform/app.h"
 #include "platform/wide_names.h"
 #include "qelmora_config.h"

@@ -14,9 +14,9 @@
 #include "engine/http_values.h"
 #include "engine/install_host.h"
 #include "engine/install_outcome.h"
-#include "engine/list_entry.h"
-#include "engine/list_lines.h"
-#include "engine/list_plan.h"
+#include "engine/list/list_entry.h"
+#include "engine/list/list_lines.h"
+#include "engine/list/list_plan.h"
 #include "engine/list_verifier.h"
 
 class UninstallScript;

@@ -1,7 +1,7 @@
 // The install walk's check of the signed file list: list.sha256 and its signature, fetched beside list.txt.
 #include "engine/install_engine.h"
 
-#include "engine/list_files.h"
+#include "engine/list/list_files.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/ecdsa_formats.h"
-#include "engine/list_plan.h"
-#include "engine/signed_list.h"
+#include "engine/list/ecdsa_formats.h"
+#include "engine/list/list_plan.h"
+#include "engine/list/signed_list.h"
 #include "platform/handles.h"
 
 // Owns the public key built into the installer, the CNG providers and, once verified, the digests.

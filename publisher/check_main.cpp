@@ -16,12 +16,12 @@
 #include <thread>
 #include <vector>
 
-#include "engine/http_values.h"
-#include "engine/list_audit.h"
-#include "engine/list_files.h"
-#include "engine/list_lines.h"
-#include "engine/list_plan.h"
-#include "engine/signed_list.h"
+#include "engine/list/list_audit.h"
+#include "engine/list/list_files.h"
+#include "engine/list/list_lines.h"
+#include "engine/list/list_plan.h"
+#include "engine/list/signed_list.h"
+#include "engine/list/wire_rules.h"
 #include "publisher/crypto.h"
 #include "publisher/gbk_names.h"
 #include "publisher/http_get.h"

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string>
 
-#include "engine/list_header.h"
+#include "engine/list/sha256_digest.h"
 #include "publisher/owners.h"
 
 // A SHA-256 digest of bytes that arrive in pieces.

@@ -3,7 +3,7 @@
 
 #include <stdexcept>
 
-#include "engine/http_values.h"
+#include "engine/list/wire_rules.h"
 #include "publisher/crypto.h"
 
 

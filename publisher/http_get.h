@@ -4,7 +4,7 @@
 #include <atomic>
 #include <string>
 
-#include "engine/list_header.h"
+#include "engine/list/sha256_digest.h"
 #include "publisher/owners.h"
 
 struct HttpAnswer {

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "engine/list_files.h"
+#include "engine/list/list_files.h"
 
 namespace fs = std::filesystem;
 

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/list_audit.h"
-#include "engine/list_files.h"
-#include "engine/list_header.h"
-#include "engine/list_plan.h"
+#include "engine/list/list_audit.h"
+#include "engine/list/list_files.h"
+#include "engine/list/list_header.h"
+#include "engine/list/list_plan.h"
 #include "publisher/crypto.h"
 #include "publisher/gbk_names.h"
 #include "publisher/owners.h"

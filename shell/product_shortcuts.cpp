@@ -4,8 +4,8 @@
 #include <string>
 
 #include "app/update_dlg.h"
-#include "engine/list_files.h"
-#include "engine/path_rules.h"
+#include "engine/list/list_files.h"
+#include "engine/list/path_rules.h"
 #include "platform/handles.h"
 #include "platform/wide_names.h"
 #include "shell/shortcuts.h"

@@ -1,7 +1,7 @@
 // What a folder typed into the chooser means: blanks around it dropped, and whether it is a full path.
 #include "shell/typed_folder.h"
 
-#include "engine/path_rules.h"
+#include "engine/list/path_rules.h"
 #include "platform/cp936.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "engine/path_rules.h"
+#include "engine/list/path_rules.h"
 #include "platform/wide_names.h"
 #include "shell/batch_lines.h"
 

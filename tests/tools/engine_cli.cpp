@@ -23,7 +23,7 @@
 #include <string>
 
 #include "engine/install_engine.h"
-#include "engine/list_files.h"
+#include "engine/list/list_files.h"
 #include "platform/wide_names.h"
 #include "shell/uninstall_script.h"
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/list_files.h"
-#include "engine/signed_list.h"
+#include "engine/list/list_files.h"
+#include "engine/list/signed_list.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/list_files.h"
-#include "engine/list_lines.h"
-#include "engine/manifest_reader.h"
+#include "engine/list/list_files.h"
+#include "engine/list/list_lines.h"
+#include "engine/list/manifest_reader.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/path_rules.h"
+#include "engine/list/path_rules.h"
 
 namespace {
 // 乗 is 0x81 0x5C and 亅 is 0x81 0x7C in code page 936: their second bytes look like '\' and '|'.

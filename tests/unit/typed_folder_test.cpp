@@ -1,7 +1,7 @@
 // The chooser's typed folder: trimmed, and accepted only as a full path.
 #include "shell/typed_folder.h"
 
-#include "engine/path_rules.h"
+#include "engine/list/path_rules.h"
 
 #include <gtest/gtest.h>
 

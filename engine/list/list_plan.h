@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "engine/list_lines.h"
-#include "engine/path_rules.h"
+#include "engine/list/list_lines.h"
+#include "engine/list/path_rules.h"
 
 enum class LineKind : unsigned char {
     File,      // fetched and placed

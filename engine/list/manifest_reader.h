@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "engine/list_entry.h"
-#include "engine/list_lines.h"
+#include "engine/list/list_entry.h"
+#include "engine/list/list_lines.h"
 
 // Lines as LineReader reads them: LF and CR LF files read alike. Bytes may arrive in pieces of any size;
 // Finish() takes the last line when it has no LF.

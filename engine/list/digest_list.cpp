@@ -1,5 +1,5 @@
 // list.sha256's digest lines: the SHA-256 of every file line's file, bound to list.txt's lines.
-#include "engine/digest_list.h"
+#include "engine/list/digest_list.h"
 
 #include <algorithm>
 

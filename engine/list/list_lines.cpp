@@ -1,9 +1,9 @@
 // Read access to a manifest's lines, whether held as ListEntry records or packed in one block.
-#include "engine/list_lines.h"
+#include "engine/list/list_lines.h"
 
 #include <limits>
 
-#include "engine/list_files.h"
+#include "engine/list/list_files.h"
 
 bool PackedLines::Read(const char* data, size_t size)
 {

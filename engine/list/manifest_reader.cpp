@@ -1,7 +1,7 @@
 // Turns the bytes of list.txt into ListEntry records, one per line.
-#include "engine/manifest_reader.h"
+#include "engine/list/manifest_reader.h"
 
-#include "engine/list_files.h"
+#include "engine/list/list_files.h"
 
 bool ManifestReader::Feed(const char* data, size_t size)
 {

@@ -1,5 +1,5 @@
 // Whether a signed list.sha256 may be acted on: every check of the publisher's signed metadata, in one place.
-#include "engine/signed_list.h"
+#include "engine/list/signed_list.h"
 
 ListVerdict SignedList::AcceptHeader(const std::string& digestFile, const Sha256Digest& listDigest, long long now,
                                      long long minVersion)

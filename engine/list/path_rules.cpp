@@ -1,9 +1,9 @@
 // How a manifest line becomes a request path and a local path, and which lines are refused.
-#include "engine/path_rules.h"
+#include "engine/list/path_rules.h"
 
 #include <cstring>
 
-#include "engine/windows_case.h"
+#include "engine/list/windows_case.h"
 #include "platform/cp936.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // How the publisher's tools show what the installer does with a line: refusals, wire objects, digest lines.
-#include "engine/list_audit.h"
+#include "engine/list/list_audit.h"
 
 const char* PathVerdictReason(PathVerdict verdict)
 {

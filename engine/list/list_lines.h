@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/list_entry.h"
+#include "engine/list/list_entry.h"
 
 // The one reading of a line of list.txt and list.sha256: a line ends at LF, every CR is dropped wherever it
 // stands, and what follows the last LF is a line only when it holds something. Bytes may come in pieces of any

@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <string>
 
-#include "engine/digest_list.h"
-#include "engine/list_header.h"
-#include "engine/list_plan.h"
+#include "engine/list/digest_list.h"
+#include "engine/list/list_header.h"
+#include "engine/list/list_plan.h"
 
 enum class ListVerdict {
     Ok,

@@ -1,11 +1,11 @@
 // The one reading of a manifest: what each line asks for, whether it is refused and why, and where it goes.
-#include "engine/list_plan.h"
+#include "engine/list/list_plan.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 
-#include "engine/list_files.h"
+#include "engine/list/list_files.h"
 
 namespace {
 
