@@ -309,9 +309,11 @@ bool WriteAll(int fd, const char* data, size_t size)
     return true;
 }
 
-// Reads every listed file once, from the one handle OpenProductFile gives: its size, its SHA-256 and, with a
-// server folder, its copy there. False, and why on stderr, at the first file that cannot be read or copied.
-bool ReadListedFiles(const std::string& productDir, const std::string& serverDir, std::vector<ListedFile>& listed)
+// Opens every listed file once (OpenProductFile) and takes from that one handle its size and, when asked, its
+// SHA-256 and its copy in the server folder. False, and why on stderr, at the first file that cannot be read
+// or copied.
+bool ReadListedFiles(const std::string& productDir, const std::string& serverDir, bool hash,
+                     std::vector<ListedFile>& listed)
 {
     std::vector<char> buffer(1 << 20);
     for (ListedFile& file : listed) {
@@ -324,7 +326,17 @@ bool ReadListedFiles(const std::string& productDir, const std::string& serverDir
             std::fprintf(stderr, "qelmora-publish: %s: %s\n", file.strShown.c_str(), error.c_str());
             return false;
         }
-        Sha256Stream hash;
+        struct stat status {};
+        if (!hash && !copy) {
+            // Only the size is wanted: the bytes are not read.
+            if (::fstat(in.get(), &status) != 0) {
+                std::fprintf(stderr, "qelmora-publish: %s: %s\n", file.strShown.c_str(), std::strerror(errno));
+                return false;
+            }
+            file.size = static_cast<long long>(status.st_size);
+            continue;
+        }
+        Sha256Stream digest;
         file.size = 0;
         for (;;) {
             const ssize_t got = ::read(in.get(), buffer.data(), buffer.size());
@@ -336,10 +348,10 @@ bool ReadListedFiles(const std::string& productDir, const std::string& serverDir
             }
             if (got == 0)
                 break;
-            hash.Update(buffer.data(), static_cast<size_t>(got));
+            digest.Update(buffer.data(), static_cast<size_t>(got));
             file.size += got;
         }
-        file.digest = hash.Final();
+        file.digest = digest.Final();
         if (copy && ::close(copy.release()) != 0) {
             std::fprintf(stderr, "qelmora-publish: %s: %s\n", file.strShown.c_str(), std::strerror(errno));
             return false;
@@ -428,7 +440,7 @@ int main(int argc, char** argv)
 
     std::vector<std::pair<std::string, std::string>> outputs;
     if ((!options.strServerDir.empty() && !PrepareServerDir(options.strServerDir)) ||
-        !ReadListedFiles(options.strProductDir, options.strServerDir, listed) ||
+        !ReadListedFiles(options.strProductDir, options.strServerDir, static_cast<bool>(key), listed) ||
         !MakeOutputs(listed, key.get(), header, outputs) || !WriteOutputs(options.strProductDir, outputs))
         return 2;
     if (!key) {
