@@ -5,14 +5,16 @@
 #include <windowsx.h>
 
 #include "engine/create_folder_path.h"
-#include "engine/list_files.h"
-#include "engine/path_rules.h"
+#include "engine/http_values.h"
+#include "engine/list/list_files.h"
+#include "engine/list/path_rules.h"
 #include "platform/app.h"
 #include "platform/wide_names.h"
 #include "qelmora_config.h"
 #include "res/resource.h"
 #include "shell/default_install_dir.h"
 #include "ui/dialog_info.h"
+#include "ui/progress_math.h"
 
 namespace {
 
@@ -26,12 +28,18 @@ constexpr UINT WM_APP_INSTALL_FINISHED = WM_APP + 1;
 // While the walk runs, the bar is repainted at a human rate, not once per line.
 constexpr UINT_PTR kProgressTimer = 1;
 constexpr UINT kProgressRepaintMs = 33;
-const RECT kProgressRect = {224, 209, 441, 221};   // the bar and the percentage
+const RECT kProgressRect = {kTrackLeft, kTrackTop, kProgressRight, kTrackBottom};   // the bar and the percentage
 
 // How long a closing window waits for the worker to stop between two lines before it finishes the
 // uninstall script itself. The whole quit stays well under two seconds.
 constexpr DWORD kStopGraceMs = 600;
 constexpr DWORD kWorkerExitWaitMs = 5000;
+
+#ifdef QELMORA_IO_TIMEOUT_MS
+constexpr DWORD kIoTimeoutMs = QELMORA_IO_TIMEOUT_MS;
+#else
+constexpr DWORD kIoTimeoutMs = kDefaultIoTimeoutMs;
+#endif
 
 void SetDwordOption(HINTERNET handle, DWORD option, DWORD value)
 {
@@ -83,7 +91,7 @@ CUpdateDlg::CUpdateDlg(CWnd* pParent)
     m_hIcon = ::LoadIconA(app ? app->m_hInstance : nullptr, MAKEINTRESOURCEA(IDR_MAINFRAME));
     m_dwRequestFlags = kRequestFlags;
     m_nInstallState = 0;
-    m_nQuitRequest = 0;
+    m_nQuitRequest = kQuitGoOn;
     m_strInstallDir = DefaultInstallDir();   // where this user can install, probed once
     UseBaseUnits(kSong9ptUnits);   // the art's geometry whatever face stands in for 宋体
 }
@@ -122,16 +130,16 @@ BOOL CUpdateDlg::OnInitDialog()
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
-    SetDwordOption(m_session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, 500);
-    SetDwordOption(m_session.get(), INTERNET_OPTION_CONNECT_RETRIES, 5);
+    SetDwordOption(m_session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, kConnectTimeoutMs);
+    SetDwordOption(m_session.get(), INTERNET_OPTION_CONNECT_RETRIES, kConnectTries);
     // Without these a server that stops sending holds a request for ever. Wine honours them only
     // below the session, so the connection (and the engine, per request) gets them too.
-    SetDwordOption(m_session.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, QELMORA_IO_TIMEOUT_MS);
-    SetDwordOption(m_session.get(), INTERNET_OPTION_SEND_TIMEOUT, QELMORA_IO_TIMEOUT_MS);
+    SetDwordOption(m_session.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, kIoTimeoutMs);
+    SetDwordOption(m_session.get(), INTERNET_OPTION_SEND_TIMEOUT, kIoTimeoutMs);
     m_pConnection.reset(::InternetConnectA(m_session.get(), m_strServer.c_str(), m_nPort, nullptr, nullptr,
                                            INTERNET_SERVICE_HTTP, 0, 1));
-    SetDwordOption(m_pConnection.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, QELMORA_IO_TIMEOUT_MS);
-    SetDwordOption(m_pConnection.get(), INTERNET_OPTION_SEND_TIMEOUT, QELMORA_IO_TIMEOUT_MS);
+    SetDwordOption(m_pConnection.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, kIoTimeoutMs);
+    SetDwordOption(m_pConnection.get(), INTERNET_OPTION_SEND_TIMEOUT, kIoTimeoutMs);
 
     {
         CSingleLock lock(m_csPaint);
@@ -194,7 +202,7 @@ void CUpdateDlg::OnInstall()
     settings.hConnection = m_pConnection.get();
     settings.dwRequestFlags = m_dwRequestFlags;
     settings.strObject = m_strObject;
-    settings.dwIoTimeoutMs = QELMORA_IO_TIMEOUT_MS;
+    settings.dwIoTimeoutMs = kIoTimeoutMs;
     settings.nParallel = QELMORA_PARALLEL_DOWNLOADS;
     m_engine.Configure(settings);
 
@@ -248,7 +256,7 @@ unsigned __stdcall CUpdateDlg::InstallThreadProc(void* pParam)
 
 int CUpdateDlg::RunInstall()
 {
-    m_strUninstallPath = m_strInstallDir + "//" + kUninstallScriptName;
+    m_strUninstallPath = InstallFolderFile(m_strInstallDir, kUninstallScriptName);
     return m_engine.RunInstall(std::string(m_strInstallDir), m_strUninstallPath);
 }
 
@@ -302,7 +310,8 @@ void CUpdateDlg::ReportLocalWriteFailure()
 
 bool CUpdateDlg::WaitForWorker(DWORD timeoutMs)
 {
-    // The worker sends progress messages to this thread's controls: keep pumping while waiting.
+    // This thread never blocks without pumping while the worker lives: its timer and painting go on, and so
+    // does anything the worker's own calls (a message box, the shell) ask of it.
     const DWORD start = ::GetTickCount();
     for (;;) {
         HANDLE worker = m_worker.get();
@@ -328,28 +337,28 @@ void CUpdateDlg::StopInstallForClose()
 {
     if (!m_worker || ::WaitForSingleObject(m_worker.get(), 0) == WAIT_OBJECT_0)
         return;
-    m_nQuitRequest = 2;
+    m_nQuitRequest = kQuitStop;
     ShowWindow(SW_HIDE);
     m_dlgPath.ShowWindow(SW_HIDE);
     if (WaitForWorker(kStopGraceMs))
         return;
     // Still inside a download that WinINet may hold for a long time: nothing more may be placed,
     // the temporary file goes, and the script gets its last line here.
-    ::DeleteFileW(WideFrom936(m_strInstallDir + "//list.txt").c_str());
+    ::DeleteFileW(WideFrom936(InstallFolderFile(m_strInstallDir, kListFileName)).c_str());
     m_fileUninstall.Seal();
     m_bWorkerAbandoned = true;
 }
 
 void CUpdateDlg::OnClose()
 {
-    m_nQuitRequest = 1;   // the walk waits before its next line while the user is asked
+    m_nQuitRequest = kQuitPause;   // the walk waits before its next line while the user is asked
     if (m_nInstallState != 1) {
         CDialog::OnOK();
         return;
     }
     CDialogInfo notice;
     if (notice.DoModal() != IDCANCEL) {
-        m_nQuitRequest = 0;
+        m_nQuitRequest = kQuitGoOn;
         return;
     }
     StopInstallForClose();   // sets the stop request and gives the walk its moment to see it
@@ -396,7 +405,7 @@ LRESULT CUpdateDlg::OnTimer(UINT_PTR id)
 void CUpdateDlg::ReportSendError(const std::wstring& text)
 {
     // After a quit the user has asked to leave: no more questions from the worker.
-    if (m_nQuitRequest.load() == 2)
+    if (m_nQuitRequest.load() == kQuitStop)
         return;
     AppMessageBox(nullptr, text, MB_OK | MB_SETFOREGROUND);
 }

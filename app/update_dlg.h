@@ -53,7 +53,7 @@ public:
     int m_nInstallState = 0;
     InstallOutcome m_outcome;            // how the run ended; written with the state, under m_csPaint
     std::string m_strEndStatus;          // what the failed end's look says; empty until then, under m_csPaint
-    std::atomic<int> m_nQuitRequest{0};
+    std::atomic<int> m_nQuitRequest{kQuitGoOn};
     CSkinBtn m_btnMinimize;
     CSkinBtn m_btnClose;
     CSkinBtn m_btnAgreement;

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "engine/list_files.h"
-#include "engine/list_plan.h"
+#include "engine/list/list_files.h"
+#include "engine/list/list_plan.h"
 
 namespace {
 

@@ -5,7 +5,7 @@ if(QELMORA_MANIFEST_KEY)
     find_program(QELMORA_HOST_CXX NAMES c++ g++ NO_CMAKE_FIND_ROOT_PATH REQUIRED)
     set(tool ${CMAKE_BINARY_DIR}/host/manifest_key)
     file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/host)
-    set(sources ${CMAKE_SOURCE_DIR}/tools/manifest_key/manifest_key.cpp ${CMAKE_SOURCE_DIR}/engine/ecdsa_formats.cpp)
+    set(sources ${CMAKE_SOURCE_DIR}/tools/manifest_key/manifest_key.cpp ${CMAKE_SOURCE_DIR}/engine/list/ecdsa_formats.cpp)
     execute_process(COMMAND ${QELMORA_HOST_CXX} -std=c++17 -O1 -I${CMAKE_SOURCE_DIR} -o ${tool} ${sources}
                     RESULT_VARIABLE status ERROR_VARIABLE message)
     if(NOT status EQUAL 0)
@@ -19,7 +19,7 @@ if(QELMORA_MANIFEST_KEY)
     set(QELMORA_HAS_MANIFEST_KEY true)
     # A new key, or a change of its reader, configures again.
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${QELMORA_MANIFEST_KEY} ${sources}
-                 ${CMAKE_SOURCE_DIR}/engine/ecdsa_formats.h)
+                 ${CMAKE_SOURCE_DIR}/engine/list/ecdsa_formats.h)
 else()
     set(QELMORA_HAS_MANIFEST_KEY false)
     set(QELMORA_MANIFEST_KEY_BYTES "0")

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "engine/path_rules.h"
+#include "engine/list/path_rules.h"
 #include "platform/wide_names.h"
 
 int CreateFolderPath(const char* pszPath)

@@ -68,7 +68,7 @@ CDownloadQueue::Fetched CDownloadQueue::TakeNext(size_t entry)
         return Fetched{Result::Failed, 0};
     while (m_jobs.front().state != State::Done) {
         // One in flight sees the stop itself and ends soon; one not yet started never will.
-        if (m_host.QuitRequest() == 2 && m_jobs.front().state == State::Waiting)
+        if (m_host.QuitRequest() == kQuitStop && m_jobs.front().state == State::Waiting)
             return Fetched{Result::Abandoned, 0};
         m_changed.Wait(m_cs, kPollMs);
     }
@@ -83,7 +83,8 @@ unsigned __stdcall CDownloadQueue::FetcherMain(void* self)
     try {
         static_cast<CDownloadQueue*>(self)->RunFetcher();
     } catch (...) {
-        // no exception leaves the thread; a job it held stays Running and the walk's stop ends the wait
+        // No exception leaves the thread. One can come only before a job is taken (a fetch's own are caught
+        // with its job): the job stays Waiting, for another fetcher or the walk's stop.
     }
     return 0;
 }
@@ -110,14 +111,14 @@ void CDownloadQueue::RunFetcher()
     for (;;) {
         Job* job = nullptr;
         // Paused: downloads in flight go on, no new one starts. Stopped or closing: none starts.
-        while (!m_bClosing && m_host.QuitRequest() != 2 &&
-               (m_host.QuitRequest() == 1 || (job = NextStartableJob()) == nullptr))
+        while (!m_bClosing && m_host.QuitRequest() != kQuitStop &&
+               (m_host.QuitRequest() == kQuitPause || (job = NextStartableJob()) == nullptr))
             m_changed.Wait(m_cs, kPollMs);
-        if (m_bClosing || m_host.QuitRequest() == 2)
+        if (m_bClosing || m_host.QuitRequest() == kQuitStop)
             return;
-        job->state = State::Running;
         const std::string requestPath = job->requestPath;   // the deque may grow meanwhile; the job stays
         const size_t entry = job->entry;
+        job->state = State::Running;
         m_cs.Unlock();
         Fetched fetched;
         try {

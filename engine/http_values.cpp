@@ -4,16 +4,6 @@
 #include <climits>
 #include <cstring>
 
-bool IsSuccessStatus(const char* statusText)
-{
-    if (statusText == nullptr || statusText[0] != '2')
-        return false;
-    for (int i = 1; i < 3; ++i)
-        if (statusText[i] < '0' || statusText[i] > '9')
-            return false;
-    return statusText[3] == '\0';
-}
-
 long long ParseDecimalPrefix(const char* text)
 {
     if (text == nullptr)

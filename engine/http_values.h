@@ -3,9 +3,7 @@
 
 #include <string>
 
-// True for a status text of exactly three digits starting with 2. Everything else, "0" (the server
-// closed without answering), a redirect or an error page among them, is not a product file.
-bool IsSuccessStatus(const char* statusText);
+#include "engine/list/wire_rules.h"
 
 // Decimal value as C's atol reads it: leading blanks skipped, an optional sign, digits up to the first
 // other byte; no digits give 0. Values beyond the 64-bit range saturate.

@@ -10,9 +10,9 @@
 #include "engine/call_budget.h"
 #include "engine/create_folder_path.h"
 #include "engine/http_values.h"
-#include "engine/list_files.h"
-#include "engine/manifest_reader.h"
-#include "engine/path_rules.h"
+#include "engine/list/list_files.h"
+#include "engine/list/manifest_reader.h"
+#include "engine/list/path_rules.h"
 #include "platform/handles.h"
 #include "platform/wide_names.h"
 #include "shell/uninstall_script.h"
@@ -154,24 +154,24 @@ CInstallEngine::Fetch CInstallEngine::SendRequest(HINTERNET request, DWORD* erro
     if (!SendOnly(request, std::string(), error, &timedOut))
         return Fetch::SendFailed;
     std::string status;
-    // "0" is what comes back when the server closed without answering; only 2xx is a body to keep.
-    if (!QueryText(request, HTTP_QUERY_STATUS_CODE, status) || !IsSuccessStatus(status.c_str()))
+    // "0" is what comes back when the server closed without answering.
+    if (!QueryText(request, HTTP_QUERY_STATUS_CODE, status) || !IsWholeBodyStatus(status.c_str()))
         return Fetch::Refused;
     return Fetch::Ok;
 }
 
 int CInstallEngine::RunInstall(const std::string& strInstallDir, const std::string& strScriptPath)
 {
-    m_script.Open(strScriptPath);
     int result = 0;
-    if (m_script.IsOpen() || m_script.IsSealed()) {
+    if (m_script.Open(strScriptPath) || m_script.IsSealed()) {
         result = InstallFromList(strInstallDir);
     } else {
-        // Not even the uninstall script can be made: nothing is fetched for a folder that takes no file.
+        // Without its script the run could not undo what it places, and nothing is fetched for a folder
+        // that takes no file: it ends before any request.
         const DWORD error = ProbeWritableFolder(strInstallDir);
         m_outcome = InstallOutcome{IsDiskFull(error) ? InstallEnd::DiskFull : InstallEnd::CannotWrite, 0};
     }
-    ::DeleteFileW(WideFrom936(strInstallDir + "//list.txt").c_str());
+    ::DeleteFileW(WideFrom936(InstallFolderFile(strInstallDir, kListFileName)).c_str());
     m_script.Seal();
     return result;
 }
@@ -213,9 +213,12 @@ int CInstallEngine::FetchAndWalk()
     if (!ReadManifest(request.get()))
         return 0;
     request.reset();
+    // Nothing of the product is requested when the list is not verified; the checks set the outcome.
+    if (m_verifier.HasKey() && !VerifyListBytes())
+        return 0;
     m_plan = std::make_unique<ListPlan>(m_lines, m_strPrefix, m_strInstallDir);
-    if (m_verifier.HasKey() && !VerifyList())
-        return 0;   // nothing of the product is requested; VerifyList set the outcome
+    if (m_verifier.HasKey() && !VerifyListLines())
+        return 0;
     return InstallListEntries();
 }
 
@@ -256,91 +259,96 @@ bool CInstallEngine::ReadManifest(HINTERNET request)
     m_verifier.BeginList();
     // A list cut short must not install: only a whole body is read as the manifest.
     if (!ReadBody(request, kMaxManifestBytes, buffer, [this, &reader](const char* bytes, DWORD size) {
-            reader.Feed(bytes, size);
             m_verifier.FeedList(bytes, size);
-            return true;
-        }))
+            return reader.Feed(bytes, size);
+        }) ||
+        !reader.Finish())
         return false;
-    reader.Finish();
     m_listEntries.insert(m_listEntries.end(), entries.begin(), entries.end());
     return true;
 }
 
 int CInstallEngine::InstallListEntries()
 {
-    const int n = static_cast<int>(m_listEntries.size());
-    m_host.SetProgressRange(n);
-    if (!m_plan || m_plan->size() != m_listEntries.size())
-        m_plan = std::make_unique<ListPlan>(m_lines, m_strPrefix, m_strInstallDir);
     const ListPlan& plan = *m_plan;
-    std::vector<int> fileLines;   // the files to fetch, in order
-    m_nFilesPending = 0;
-    for (int i = 0; i < n; ++i) {
-        if (plan[i].kind != LineKind::File)
-            continue;
-        ++m_nFilesPending;
-        if (!plan[i].Refused())
-            fileLines.push_back(i);
-    }
-
-    std::unique_ptr<CDownloadQueue> readAhead;
-    if (m_settings.nParallel > 1 && fileLines.size() > 1) {
-        const size_t buffer = std::max(kMinFetcherBuffer, std::min<size_t>(
-                                  kChunkBytes, kReadAheadBufferBudget / static_cast<size_t>(m_settings.nParallel)));
-        readAhead = std::make_unique<CDownloadQueue>(
-            m_host, m_settings.nParallel, buffer,
-            [this](const std::string& path, size_t entry, std::vector<char>& bytes,
-                   const std::atomic<bool>& cancelled) { return KeepOrFetch(path, entry, bytes, cancelled); },
-            [this](const std::string& path) { m_script.DiscardDownload(TempPathFor(m_strInstallDir + RelativePathOf(path))); });
-        if (!readAhead->HasFetchers())
-            readAhead.reset();
-    }
-    size_t nextFile = 0;            // the next file line to add to the read-ahead
-    std::vector<char> ahead(n, 0);  // lines whose first call the read-ahead makes
-
+    m_host.SetProgressRange(static_cast<int>(plan.size()));
+    m_nFilesPending = static_cast<int>(plan.FileLines().size());
+    ReadAhead ahead = StartReadAhead(plan.FetchLines());
     m_outcome = InstallOutcome{InstallEnd::Stopped, 0};
-    for (int i = 0; i < n; ++i) {
-        while (m_host.QuitRequest() == 1)
-            ::Sleep(kQuitPollMs);
-        if (m_host.QuitRequest() == 2 || EndedByLocalFailure())
+    for (size_t i = 0; i < plan.size(); ++i) {
+        if (!WaitBeforeLine() || !WalkLine(i, ahead)) {
+            EndedByLocalFailure();   // a local failure says so, whatever else ended the walk
             return 0;
-
-        switch (plan[i].kind) {
-        case LineKind::Folder:
-            if (!CreateListedFolder(static_cast<size_t>(i)))
-                ++m_outcome.failedFiles;
-            break;
-        case LineKind::File: {
-            --m_nFilesPending;
-            if (plan[i].Refused()) {
-                ++m_outcome.failedFiles;   // refused without a request
-                break;
-            }
-            if (readAhead)
-                AddReadAhead(*readAhead, fileLines, nextFile, ahead);
-            switch (DownloadFile(static_cast<size_t>(i), ahead[i] ? readAhead.get() : nullptr)) {
-            case FileEnd::Placed:
-                break;
-            case FileEnd::Stopped:
-                EndedByLocalFailure();
-                return 0;
-            case FileEnd::Failed:
-                ++m_outcome.failedFiles;
-                break;
-            case FileEnd::ServerLost:
-                // The server is gone: trying every remaining line five times would take minutes and
-                // could not succeed. The run ends as a stop does.
-                m_outcome.end = InstallEnd::ServerLost;
-                m_outcome.failedFiles += 1 + m_nFilesPending;
-                return 0;
-            }
-            break;
-        }
-        case LineKind::Skipped:
-            break;
         }
         m_host.StepProgress();
     }
+    return FinishWalk();
+}
+
+bool CInstallEngine::WaitBeforeLine() const
+{
+    while (m_host.QuitRequest() == kQuitPause)
+        ::Sleep(kQuitPollMs);
+    return m_host.QuitRequest() != kQuitStop && m_localError.load() == ERROR_SUCCESS;
+}
+
+CInstallEngine::ReadAhead CInstallEngine::StartReadAhead(std::vector<size_t> lines)
+{
+    ReadAhead ahead;
+    if (m_settings.nParallel <= 1 || lines.size() <= 1)
+        return ahead;
+    const size_t buffer = std::max(kMinFetcherBuffer, std::min<size_t>(
+                              kChunkBytes, kReadAheadBufferBudget / static_cast<size_t>(m_settings.nParallel)));
+    ahead.queue = std::make_unique<CDownloadQueue>(
+        m_host, m_settings.nParallel, buffer,
+        [this](const std::string& path, size_t entry, std::vector<char>& bytes,
+               const std::atomic<bool>& cancelled) { return KeepOrFetch(path, entry, bytes, cancelled); },
+        [this](const std::string& path) { m_script.DiscardDownload(TempPathFor(m_strInstallDir + RelativePathOf(path))); });
+    if (!ahead.queue->HasFetchers()) {
+        ahead.queue.reset();
+        return ahead;
+    }
+    ahead.lines = std::move(lines);
+    ahead.taken.assign(m_plan->size(), 0);
+    return ahead;
+}
+
+bool CInstallEngine::WalkLine(size_t i, ReadAhead& ahead)
+{
+    const LinePlan& line = (*m_plan)[i];
+    if (line.kind == LineKind::Skipped)
+        return true;
+    if (line.kind == LineKind::Folder) {
+        if (!CreateListedFolder(i))
+            ++m_outcome.failedFiles;
+        return true;
+    }
+    --m_nFilesPending;
+    if (line.Refused()) {
+        ++m_outcome.failedFiles;   // refused without a request
+        return true;
+    }
+    AddReadAhead(ahead);
+    switch (DownloadFile(i, ahead.queue && ahead.taken[i] ? ahead.queue.get() : nullptr)) {
+    case FileEnd::Placed:
+        return true;
+    case FileEnd::Failed:
+        ++m_outcome.failedFiles;
+        return true;
+    case FileEnd::Stopped:
+        return false;
+    case FileEnd::ServerLost:
+        // The server is gone: trying every remaining line five times would take minutes and could not
+        // succeed. The run ends as a stop does.
+        m_outcome.end = InstallEnd::ServerLost;
+        m_outcome.failedFiles += 1 + m_nFilesPending;
+        return false;
+    }
+    return true;
+}
+
+int CInstallEngine::FinishWalk()
+{
     if (EndedByLocalFailure())
         return 0;
     if (m_outcome.failedFiles > 0) {
@@ -348,30 +356,27 @@ int CInstallEngine::InstallListEntries()
         return 0;
     }
     // A stop confirmed while the last line was under way: no shortcuts the script would not name.
-    if (m_host.QuitRequest() == 2)
+    if (m_host.QuitRequest() == kQuitStop)
         return 0;
     m_host.CreateShortcuts();
     m_outcome.end = InstallEnd::Complete;
     return 1;
 }
 
-void CInstallEngine::AddReadAhead(CDownloadQueue& queue, const std::vector<int>& fileLines, size_t& nextFile,
-                                  std::vector<char>& ahead)
+void CInstallEngine::AddReadAhead(ReadAhead& ahead)
 {
     // At most N downloads not yet taken back, this line's among them: the disk holds no more unplaced
     // files. Refused lines are not among them.
-    while (nextFile < fileLines.size() && queue.Outstanding() < m_settings.nParallel) {
-        const size_t line = static_cast<size_t>(fileLines[nextFile++]);
-        queue.Add(m_plan->RequestPath(line), SameFileKey(m_plan->LocalPath(line)), line);
-        ahead[line] = 1;
+    while (ahead.queue && ahead.next < ahead.lines.size() && ahead.queue->Outstanding() < m_settings.nParallel) {
+        const size_t line = ahead.lines[ahead.next++];
+        ahead.queue->Add(m_plan->RequestPath(line), SameFileKey(m_plan->LocalPath(line)), line);
+        ahead.taken[line] = 1;
     }
 }
 
 CInstallEngine::FileEnd CInstallEngine::DownloadFile(size_t entry, CDownloadQueue* readAhead)
 {
     const std::string path = m_plan->RequestPath(entry);
-    if (!IsPlaceable(entry))
-        return FileEnd::Failed;   // refused without a request: it would land outside the folder or be misread
     CDownloadQueue::Fetched fetched =
         readAhead ? readAhead->TakeNext(entry) : KeepOrFetch(path, entry, WalkBuffer(), m_bNeverCancelled);
     const std::string local = m_plan->LocalPath(entry);
@@ -381,10 +386,10 @@ CInstallEngine::FileEnd CInstallEngine::DownloadFile(size_t entry, CDownloadQueu
     // the file fetched again a few times. The queue keeps this file's key meanwhile, so no fetcher
     // writes the same temporary file.
     for (int round = 1; fetched.result == CDownloadQueue::Result::Ok; ++round) {
-        const Call placed = PlaceFile(TempPathFor(local), local);
-        if (placed == Call::Placed)
+        const Placement placed = PlaceFile(TempPathFor(local), local);
+        if (placed == Placement::Placed)
             return FileEnd::Placed;
-        if (placed == Call::Lasting || round == kPlaceRounds || m_host.QuitRequest() == 2)
+        if (placed == Placement::Lasting || round == kPlaceRounds || m_host.QuitRequest() == kQuitStop)
             return FileEnd::Failed;
         fetched = FetchFile(path, entry, WalkBuffer(), m_bNeverCancelled);
     }
@@ -437,11 +442,6 @@ bool CInstallEngine::CreateListedFolder(size_t entry)
         return true;
     NoteIfFolderFails(ERROR_SUCCESS, folder + "\\");
     return false;
-}
-
-bool CInstallEngine::IsPlaceable(size_t entry) const
-{
-    return m_plan && entry < m_plan->size() && (*m_plan)[entry].kind == LineKind::File && !(*m_plan)[entry].Refused();
 }
 
 // One file's download across its calls: the temporary file and what a next call can build on.
@@ -525,7 +525,7 @@ CInstallEngine::CallEnd CInstallEngine::CallOnce(const std::string& object, Down
     if (resuming) {
         QueryText(request.get(), HTTP_QUERY_CONTENT_RANGE, range);
         answer = JudgeRangeAnswer(status.c_str(), range.c_str(), download.kept, download.length);
-    } else if (IsSuccessStatus(status.c_str()) && status != "206") {
+    } else if (IsWholeBodyStatus(status.c_str())) {
         answer = RangeAnswer::Restart;
     }
     if (answer == RangeAnswer::Unusable) {
@@ -623,7 +623,7 @@ bool CInstallEngine::WaitBeforeCall(unsigned ms, const std::atomic<bool>& cancel
     for (;;) {
         if (IsCancelled(cancelled))
             return false;
-        if (m_host.QuitRequest() == 1) {
+        if (m_host.QuitRequest() == kQuitPause) {
             paused = true;   // no call starts while paused; once it ends, the call goes at once
         } else {
             const DWORD waited = ::GetTickCount() - started;
@@ -636,11 +636,11 @@ bool CInstallEngine::WaitBeforeCall(unsigned ms, const std::atomic<bool>& cancel
     }
 }
 
-CInstallEngine::Call CInstallEngine::PlaceFile(const std::string& temp, const std::string& target)
+CInstallEngine::Placement CInstallEngine::PlaceFile(const std::string& temp, const std::string& target)
 {
     if (IsUnreplaceable(target)) {
         m_script.DiscardDownload(temp);
-        return Call::Lasting;
+        return Placement::Lasting;
     }
     for (int attempt = 0; attempt < kPlaceAttempts; ++attempt) {
         if (attempt > 0)
@@ -648,18 +648,18 @@ CInstallEngine::Call CInstallEngine::PlaceFile(const std::string& temp, const st
         DWORD error = 0;
         switch (m_script.PlaceDownload(temp, target, &error)) {
         case UninstallScript::PlaceResult::Placed:
-            return Call::Placed;
+            return Placement::Placed;
         case UninstallScript::PlaceResult::Abandoned:
             m_script.DiscardDownload(temp);
-            return Call::Failed;
+            return Placement::TryAgain;
         case UninstallScript::PlaceResult::Failed:
             if (!IsTransientLock(error)) {
                 m_script.DiscardDownload(temp);
-                return Call::Lasting;
+                return Placement::Lasting;
             }
             break;
         }
     }
     m_script.DiscardDownload(temp);
-    return Call::Failed;
+    return Placement::TryAgain;
 }

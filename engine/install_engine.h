@@ -11,11 +11,12 @@
 #include <vector>
 
 #include "engine/download_queue.h"
+#include "engine/http_values.h"
 #include "engine/install_host.h"
 #include "engine/install_outcome.h"
-#include "engine/list_entry.h"
-#include "engine/list_lines.h"
-#include "engine/list_plan.h"
+#include "engine/list/list_entry.h"
+#include "engine/list/list_lines.h"
+#include "engine/list/list_plan.h"
 #include "engine/list_verifier.h"
 
 class UninstallScript;
@@ -39,7 +40,7 @@ struct InstallSettings {
     HINTERNET hConnection = nullptr;
     DWORD dwRequestFlags = kRequestFlags;
     std::string strObject;            // the manifest's object path on the server
-    DWORD dwIoTimeoutMs = 30000;      // receive and send time-out of every request
+    DWORD dwIoTimeoutMs = kDefaultIoTimeoutMs;   // receive and send time-out of every request
     int nParallel = 1;                // downloads in flight at once; 1 fetches each line when the walk reaches it
 };
 
@@ -52,42 +53,56 @@ public:
     void Configure(const InstallSettings& settings);
 
     // The worker's whole run, in this order whatever happens inside: open the uninstall script, install
-    // from the list, delete a list.txt in the install folder, give the script its last line and close it.
+    // from the list (only when the script could be created), delete a list.txt in the install folder, give
+    // the script its last line and close it.
     int RunInstall(const std::string& strInstallDir, const std::string& strScriptPath);
 
     // Fetches the manifest and walks it. 1 when every line was walked and every listed file and folder
     // is in place (shortcuts are then made through the host), 0 otherwise; Outcome() says why.
     int InstallFromList(const std::string& strInstallDir);
-    int InstallListEntries();
 
     std::vector<ListEntry> m_listEntries;
     // How the last InstallFromList ended, for the window's unsuccessful look.
     const InstallOutcome& Outcome() const { return m_outcome; }
 
-    // What placing a fetched file came to.
-    enum class Call {
-        Placed,       // the file is in place and its script line written
-        Failed,       // a lock that outlasted the retries, or the script was sealed
-        Lasting,      // refused, or its target cannot be replaced (a folder, read-only): it will not help
-    };
-
 private:
+    // What placing a fetched file came to.
+    enum class Placement {
+        Placed,       // the file is in place and its script line written
+        TryAgain,     // a lock that outlasted the move's retries, or the script was sealed: fetch again, perhaps
+        Lasting,      // refused, or its target cannot be replaced (a folder, read-only): another try will not help
+    };
     enum class Fetch { Ok, SendFailed, Refused };
     enum class FileEnd { Placed, Failed, ServerLost, Stopped };
     // How one call for a file ended.
     enum class CallEnd { Whole, Broken, SendFailed, Cancelled };
     struct Download;
+    // The downloads that run ahead of the walk: the queue, the files it is given in list order, and the lines
+    // whose first call it makes. Without a queue the walk fetches each file itself.
+    struct ReadAhead {
+        std::unique_ptr<CDownloadQueue> queue;
+        std::vector<size_t> lines;
+        size_t next = 0;             // the next of lines to give the queue
+        std::vector<char> taken;     // per manifest line
+    };
     int FetchAndWalk();
-    void AddReadAhead(CDownloadQueue& queue, const std::vector<int>& fileLines, size_t& nextFile,
-                      std::vector<char>& ahead);
+    // The walk over the planned lines, in these steps: 1 when every line was walked and every file and folder is
+    // in place (the shortcuts are then made), 0 otherwise.
+    int InstallListEntries();
+    // Holds the walk while a pause is asked; false on a stop.
+    bool WaitBeforeLine() const;
+    ReadAhead StartReadAhead(std::vector<size_t> lines);
+    // Gives the queue files up to its cap of N not yet taken back.
+    void AddReadAhead(ReadAhead& ahead);
+    // Creates, fetches and places, or refuses line i; false when the walk ends there.
+    bool WalkLine(size_t i, ReadAhead& ahead);
+    int FinishWalk();
     // Fetches the file of manifest line entry (the read-ahead's download when it has one) and places it
     // under the install folder.
     FileEnd DownloadFile(size_t entry, CDownloadQueue* readAhead);
     void ReportSendErrorOnce(DWORD error);
     std::vector<char>& WalkBuffer();
     bool CreateListedFolder(size_t entry);
-    // The plan's word on a file line: fetched and placed only when it is a file the plan does not refuse.
-    bool IsPlaceable(size_t entry) const;
     HINTERNET OpenRequest(const std::string& object) const;
     // Sends with these extra headers; timedOut tells a send that took the whole time-out.
     bool SendOnly(HINTERNET request, const std::string& headers, DWORD* error, bool* timedOut) const;
@@ -122,7 +137,7 @@ private:
     bool WaitBeforeCall(unsigned ms, const std::atomic<bool>& cancelled) const;
     bool IsCancelled(const std::atomic<bool>& cancelled) const
     {
-        return cancelled || m_host.QuitRequest() == 2 || m_localError.load() != ERROR_SUCCESS;
+        return cancelled || m_host.QuitRequest() == kQuitStop || m_localError.load() != ERROR_SUCCESS;
     }
     // A local cause (engine/local_write_failure.cpp) ends the run: no call, no download repeated for it.
     void NoteLocalFailure(DWORD error);
@@ -130,11 +145,14 @@ private:
     void NoteIfFolderFails(DWORD error, const std::string& local);
     bool EndedByLocalFailure();
     // Places the whole file from its temporary file.
-    Call PlaceFile(const std::string& temp, const std::string& target);
+    Placement PlaceFile(const std::string& temp, const std::string& target);
 
     // The signed file list (engine/install_verify.cpp), with a key built in: list.sha256 and its
-    // signature fetched beside list.txt and checked before any product request.
-    bool VerifyList();
+    // signature fetched beside list.txt; the signature, header and list.txt's digest checked on the bytes
+    // before any line is classified, the digest lines against the plan after, both before any product request.
+    bool VerifyListBytes();
+    bool VerifyListLines();
+    bool Verified(ListVerdict verdict);
     bool ReadSideFile(const char* name, size_t limit, std::string& body);
 
     IInstallHost& m_host;
@@ -151,6 +169,7 @@ private:
     bool m_bSendErrorShown = false;   // one message box per run
     std::atomic<DWORD> m_localError{ERROR_SUCCESS};   // the first local write failure of the run
     CListVerifier m_verifier;         // the built-in key and, once verified, every file's digest
+    std::string m_digestFile;         // list.sha256's bytes between the two checks
 };
 
 // The system's text for a WinINet (or Winsock, or system) error code, at most 1023 characters; empty

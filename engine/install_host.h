@@ -3,10 +3,13 @@
 
 #include <string>
 
+// The window's request to the worker (m_nQuitRequest): go on, pause before the next line or call, stop.
+enum QuitRequestValue : int { kQuitGoOn = 0, kQuitPause = 1, kQuitStop = 2 };
+
 // The main window implements this; the engine's tests implement it without a window.
 class IInstallHost {
 public:
-    // 0 go on, 1 pause before the next line, 2 stop.
+    // One of QuitRequestValue.
     virtual int QuitRequest() const = 0;
     // The walk is about to go over this many lines, one step each.
     virtual void SetProgressRange(int lines) = 0;

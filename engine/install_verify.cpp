@@ -1,7 +1,7 @@
 // The install walk's check of the signed file list: list.sha256 and its signature, fetched beside list.txt.
 #include "engine/install_engine.h"
 
-#include "engine/list_files.h"
+#include "engine/list/list_files.h"
 
 namespace {
 
@@ -9,14 +9,26 @@ constexpr DWORD kSideReadBytes = 64 * 1024;
 
 }  // namespace
 
-bool CInstallEngine::VerifyList()
+bool CInstallEngine::VerifyListBytes()
 {
     m_outcome = InstallOutcome{InstallEnd::NotVerified, 0};
-    std::string list;
     std::string signature;
-    if (!ReadSideFile(kDigestListName, kDigestListLimit, list) || !ReadSideFile(kSignatureName, kSignatureLimit, signature))
+    if (!ReadSideFile(kDigestListName, kDigestListLimit, m_digestFile) ||
+        !ReadSideFile(kSignatureName, kSignatureLimit, signature))
         return false;
-    switch (m_verifier.Verify(list, signature, *m_plan)) {
+    return Verified(m_verifier.VerifyBytes(m_digestFile, signature));
+}
+
+bool CInstallEngine::VerifyListLines()
+{
+    const bool verified = Verified(m_verifier.VerifyLines(m_digestFile, *m_plan));
+    std::string().swap(m_digestFile);   // the digests are kept by the verifier
+    return verified;
+}
+
+bool CInstallEngine::Verified(ListVerdict verdict)
+{
+    switch (verdict) {
     case ListVerdict::Ok:
         return true;
     case ListVerdict::Expired:
@@ -24,6 +36,7 @@ bool CInstallEngine::VerifyList()
         m_outcome.end = InstallEnd::ListExpired;
         return false;
     default:
+        m_outcome.end = InstallEnd::NotVerified;
         return false;
     }
 }

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "engine/path_rules.h"
+#include "engine/list/path_rules.h"
 #include "platform/handles.h"
 #include "platform/wide_names.h"
 #include "shell/uninstall_script.h"

@@ -111,7 +111,7 @@ void CListVerifier::FeedList(const void* data, DWORD size)
     m_bListHashBroken = !Succeeded(::BCryptHashData(m_listHash.get(), bytes, size, 0));
 }
 
-ListVerdict CListVerifier::Verify(const std::string& list, const std::string& signature, const ListPlan& plan)
+ListVerdict CListVerifier::VerifyBytes(const std::string& list, const std::string& signature)
 {
     m_signed = SignedList();
     if (!m_bHasKey || !SignatureHolds(list, signature))
@@ -124,7 +124,12 @@ ListVerdict CListVerifier::Verify(const std::string& list, const std::string& si
     if (!hashed)
         return ListVerdict::ListChanged;
     // Read only what the publisher signed.
-    return m_signed.Accept(list, listDigest, plan, UtcNow(), kMinListVersion);
+    return m_signed.AcceptHeader(list, listDigest, UtcNow(), kMinListVersion);
+}
+
+ListVerdict CListVerifier::VerifyLines(const std::string& list, const ListPlan& plan)
+{
+    return m_signed.AcceptLines(list, plan);
 }
 
 CDownloadDigest::CDownloadDigest(CListVerifier& verifier, size_t entryIndex)

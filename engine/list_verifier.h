@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/ecdsa_formats.h"
-#include "engine/list_plan.h"
-#include "engine/signed_list.h"
+#include "engine/list/ecdsa_formats.h"
+#include "engine/list/list_plan.h"
+#include "engine/list/signed_list.h"
 #include "platform/handles.h"
 
 // Owns the public key built into the installer, the CNG providers and, once verified, the digests.
@@ -27,9 +27,12 @@ public:
     void FeedList(const void* data, DWORD size);
 
     // Ok when signature (DER, as openssl writes it) is the built-in key's ECDSA signature of list's exact
-    // bytes and SignedList accepts list for the list.txt fed above, its plan, the system clock and this
-    // build's oldest version. Keeps the digests for DigestOf; on anything else there are none.
-    ListVerdict Verify(const std::string& list, const std::string& signature, const ListPlan& plan);
+    // bytes and SignedList accepts list's header for the list.txt fed above, the system clock and this build's
+    // oldest version. Asked before any line of list.txt is classified.
+    ListVerdict VerifyBytes(const std::string& list, const std::string& signature);
+    // Then, on the planned lines: Ok when SignedList accepts list's digest lines for plan. Keeps the digests
+    // for DigestOf; on anything else there are none.
+    ListVerdict VerifyLines(const std::string& list, const ListPlan& plan);
 
     // The digest the file of line index must have; null before a successful Verify or for a line that has none.
     const Sha256Digest* DigestOf(size_t index) const { return m_signed.DigestOf(index); }

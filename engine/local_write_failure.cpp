@@ -1,7 +1,7 @@
 // A local write failure ends the install run: it is not the server's fault, and no call can mend it.
 #include "engine/install_engine.h"
 
-#include "engine/path_rules.h"
+#include "engine/list/path_rules.h"
 #include "shell/writable_folder.h"
 
 void CInstallEngine::NoteLocalFailure(DWORD error)

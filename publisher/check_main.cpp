@@ -16,18 +16,18 @@
 #include <thread>
 #include <vector>
 
-#include "engine/list_audit.h"
-#include "engine/list_files.h"
-#include "engine/list_lines.h"
-#include "engine/list_plan.h"
-#include "engine/signed_list.h"
+#include "engine/list/list_audit.h"
+#include "engine/list/list_files.h"
+#include "engine/list/list_lines.h"
+#include "engine/list/list_plan.h"
+#include "engine/list/signed_list.h"
+#include "engine/list/wire_rules.h"
 #include "publisher/crypto.h"
 #include "publisher/gbk_names.h"
 #include "publisher/http_get.h"
 
 namespace {
 
-constexpr long kConnectSeconds = 10;
 // Less time than this before the signed list expires is worth a warning: publish again.
 constexpr long long kExpiryWarningSeconds = 7LL * 24 * 3600;
 constexpr int kMaxJobs = 64;
@@ -36,7 +36,7 @@ struct Options {
     std::string strUrl;
     std::string strKeyPath;
     int nJobs = 4;
-    long nTimeoutSeconds = 30;
+    long nTimeoutSeconds = static_cast<long>(kDefaultIoTimeoutMs / 1000);
 };
 
 bool ParseOptions(int argc, char** argv, Options& options)
@@ -78,7 +78,7 @@ std::string AnswerProblem(const HttpAnswer& answer)
 {
     if (!answer.bAnswered)
         return "no answer: " + answer.strError;
-    if (answer.nStatus < 200 || answer.nStatus > 299)
+    if (!IsWholeBodyStatus(std::to_string(answer.nStatus).c_str()))
         return Format("status %ld", answer.nStatus);
     if (answer.bTooLarge)
         return "too large";
@@ -130,7 +130,9 @@ private:
 // The signed digests, when a key is given: accepted as the installer accepts them, or the reason the
 // installer would fetch nothing.
 struct SignedDigests {
+    std::string file;            // list.sha256's bytes, between the two checks
     SignedList list;
+    bool bHeaderAccepted = false;
     bool bUsable = false;
 };
 
@@ -143,10 +145,18 @@ std::string Duration(long long seconds)
     return Format("%lld hours %lld minutes", hours, seconds % 3600 / 60);
 }
 
-void CheckSignedDigests(HttpGetter& getter, const std::string& base, EVP_PKEY* key, const HttpAnswer& manifest,
-                        const ListPlan& plan, SignedDigests& signedDigests, Reporter& reporter, int& problems)
+void ReportRefusedList(const std::string& problem, Reporter& reporter, int& problems)
 {
-    const HttpAnswer digests = getter.Get(base + kDigestListName, true, static_cast<long long>(kDigestListLimit));
+    reporter.Line("FAILED   " + problem + "; the installer would fetch nothing");
+    ++problems;
+}
+
+// The side files' signature, the header and list.txt's digest, on the bytes alone, as the installer checks them
+// before it reads a line.
+void CheckSignedBytes(HttpGetter& getter, const std::string& base, EVP_PKEY* key, const HttpAnswer& manifest,
+                      SignedDigests& signedDigests, Reporter& reporter, int& problems)
+{
+    HttpAnswer digests = getter.Get(base + kDigestListName, true, static_cast<long long>(kDigestListLimit));
     const HttpAnswer signature = getter.Get(base + kSignatureName, true, static_cast<long long>(kSignatureLimit));
     std::string problem = AnswerProblem(digests);
     if (!problem.empty()) {
@@ -157,7 +167,7 @@ void CheckSignedDigests(HttpGetter& getter, const std::string& base, EVP_PKEY* k
         problem = ListVerdictReason(ListVerdict::BadSignature);
     } else {
         const long long now = static_cast<long long>(std::time(nullptr));
-        const ListVerdict verdict = signedDigests.list.Accept(digests.body, manifest.digest, plan, now, 1);
+        const ListVerdict verdict = signedDigests.list.AcceptHeader(digests.body, manifest.digest, now, 1);
         const SignedList& list = signedDigests.list;
         if (list.HasHeader()) {
             const long long left = list.Header().expires - now;
@@ -171,8 +181,20 @@ void CheckSignedDigests(HttpGetter& getter, const std::string& base, EVP_PKEY* k
             problem = ListVerdictReason(verdict);
     }
     if (!problem.empty()) {
-        reporter.Line("FAILED   " + problem + "; the installer would fetch nothing");
-        ++problems;
+        ReportRefusedList(problem, reporter, problems);
+        return;
+    }
+    signedDigests.file = std::move(digests.body);
+    signedDigests.bHeaderAccepted = true;
+}
+
+// The digest lines against the planned lines, once the bytes were accepted.
+void CheckSignedLines(const ListPlan& plan, SignedDigests& signedDigests, Reporter& reporter, int& problems)
+{
+    const ListVerdict verdict = signedDigests.list.AcceptLines(signedDigests.file, plan);
+    std::string().swap(signedDigests.file);
+    if (verdict != ListVerdict::Ok) {
+        ReportRefusedList(ListVerdictReason(verdict), reporter, problems);
         return;
     }
     signedDigests.bUsable = true;
@@ -191,7 +213,7 @@ LineResult CheckFile(HttpGetter& getter, const std::string& origin, const std::s
     LineResult result;
     result.bFetched = true;
     std::string problem;
-    if (signedFile && answer.bAnswered && answer.nStatus >= 200 && answer.nStatus <= 299 &&
+    if (signedFile && answer.bAnswered && IsWholeBodyStatus(std::to_string(answer.nStatus).c_str()) &&
         ((answer.nContentLength >= 0 && answer.nContentLength != signedSize) || answer.bTooLarge))
         problem = Format("%lld bytes where list.sha256 names %lld",
                          answer.nContentLength >= 0 ? answer.nContentLength : answer.nReceived, signedSize);
@@ -239,66 +261,21 @@ LineResult CheckUnfetched(const ListPlan& plan, size_t i)
     return result;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
-{
-    Options options;
-    std::string origin, object;
-    if (!ParseOptions(argc, argv, options) || !SplitUrl(options.strUrl, origin, object)) {
-        std::fprintf(stderr, "usage: qelmora-check LIST_URL [--key PUBLIC.pem] [--jobs N (1-%d, 4)] "
-                             "[--timeout SECONDS (30)]\n", kMaxJobs);
-        return 2;
-    }
-    std::string error;
-    unique_evp_pkey key;
-    if (!options.strKeyPath.empty() && !(key = LoadPublicKey(options.strKeyPath, error))) {
-        std::fprintf(stderr, "qelmora-check: %s: %s\n", options.strKeyPath.c_str(), error.c_str());
-        return 2;
-    }
-    curl_global_init(CURL_GLOBAL_DEFAULT);
-    std::atomic<long long> bytesSeen{0};
-    HttpGetter getter(kConnectSeconds, options.nTimeoutSeconds, nullptr);
-    int problems = 0;
-
-    HttpAnswer manifest = getter.Get(options.strUrl, true, kMaxManifestBytes);
-    const std::string manifestProblem = AnswerProblem(manifest);
-    Reporter reporter(0);
-    if (!manifestProblem.empty()) {
-        reporter.Line("FAILED   " + options.strUrl + ": " + manifestProblem);
-        std::printf("0 files, 0 bytes, 1 problems\n");
-        curl_global_cleanup();
-        return 1;
-    }
-    reporter.Line(Format("manifest %s: %ld, %lld bytes%s", options.strUrl.c_str(), manifest.nStatus, manifest.nReceived,
-                         manifest.nContentLength < 0 ? ", no Content-Length (a cut list could not be told)" : ""));
-
-    // The list kept as its bytes and an offset a line, its plan as two bytes a line: the check's memory
-    // stays near the list's own size, however many lines it has.
-    PackedLines lines;
-    if (!lines.Adopt(std::move(manifest.body))) {
-        reporter.Line("FAILED   " + options.strUrl + ": too large");
-        curl_global_cleanup();
-        return 1;
-    }
-    const std::string prefix = RequestPrefix(object);
-    const ListPlan plan(lines, prefix, kDefaultInstallDir936);
-    std::vector<size_t> toFetch;
+// Fetches the files in list order, as many at a time as asked and never far ahead of the report, which keeps
+// list order: only a window of results is held at once. Every line is reported.
+struct Totals {
     size_t files = 0;
-    for (size_t i = 0; i < plan.size(); ++i) {
-        if (plan[i].kind != LineKind::File)
-            continue;
-        ++files;
-        if (!plan[i].Refused())
-            toFetch.push_back(i);
-    }
+    long long bytes = 0;
+    int problems = 0;
+};
 
-    SignedDigests digests;
-    if (key)
-        CheckSignedDigests(getter, origin + prefix, key.get(), manifest, plan, digests, reporter, problems);
-
-    // Workers fetch the files in list order, as many at a time as asked and never far ahead of the report,
-    // which keeps list order: only a window of results is held at once.
+Totals CheckLines(const Options& options, const std::string& origin, const std::string& prefix, const ListPlan& plan,
+               const SignedDigests* digests)
+{
+    const std::vector<size_t> toFetch = plan.FetchLines();
+    Totals totals;
+    totals.files = plan.FileLines().size();
+    std::atomic<long long> bytesSeen{0};
     const size_t window = static_cast<size_t>(options.nJobs) * 4;
     std::map<size_t, LineResult> results;   // by position in toFetch
     size_t reported = 0;                    // files of toFetch reported so far
@@ -309,13 +286,13 @@ int main(int argc, char** argv)
     const int jobs = static_cast<int>(std::min<size_t>(static_cast<size_t>(options.nJobs), std::max<size_t>(1, toFetch.size())));
     for (int j = 0; j < jobs; ++j) {
         workers.emplace_back([&] {
-            HttpGetter worker(kConnectSeconds, options.nTimeoutSeconds, &bytesSeen);
+            HttpGetter worker(options.nTimeoutSeconds, &bytesSeen);
             for (size_t k = next++; k < toFetch.size(); k = next++) {
                 {
                     std::unique_lock<std::mutex> guard(lock);
                     changed.wait(guard, [&] { return k < reported + window; });
                 }
-                LineResult result = CheckFile(worker, origin, prefix, toFetch[k], lines, key ? &digests : nullptr);
+                LineResult result = CheckFile(worker, origin, prefix, toFetch[k], plan.Lines(), digests);
                 std::lock_guard<std::mutex> guard(lock);
                 results.emplace(k, std::move(result));
                 changed.notify_all();
@@ -323,9 +300,8 @@ int main(int argc, char** argv)
         });
     }
 
-    Reporter report(files);
+    Reporter report(totals.files);
     size_t filesDone = 0;
-    long long bytes = 0;
     for (size_t i = 0; i < plan.size(); ++i) {
         LineResult result;
         if (plan[i].kind == LineKind::File && !plan[i].Refused()) {
@@ -345,14 +321,71 @@ int main(int argc, char** argv)
         }
         if (plan[i].kind == LineKind::File)
             ++filesDone;
-        bytes += result.nBytes;
-        problems += result.bProblem ? 1 : 0;
+        totals.bytes += result.nBytes;
+        totals.problems += result.bProblem ? 1 : 0;
         report.Line(result.strReport);
     }
     for (std::thread& worker : workers)
         worker.join();
     report.ClearProgress();
-    std::printf("%zu files, %lld bytes, %d problems\n", files, bytes, problems);
-    curl_global_cleanup();
+    return totals;
+}
+
+// The whole check after the command line: the list, its signature and header on the bytes, then its lines.
+int Check(const Options& options, const std::string& origin, const std::string& object, EVP_PKEY* key)
+{
+    HttpGetter getter(options.nTimeoutSeconds, nullptr);
+    HttpAnswer manifest = getter.Get(options.strUrl, true, kMaxManifestBytes);
+    const std::string manifestProblem = AnswerProblem(manifest);
+    Reporter reporter(0);
+    if (!manifestProblem.empty()) {
+        reporter.Line("FAILED   " + options.strUrl + ": " + manifestProblem);
+        std::printf("0 files, 0 bytes, 1 problems\n");
+        return 1;
+    }
+    reporter.Line(Format("manifest %s: %ld, %lld bytes%s", options.strUrl.c_str(), manifest.nStatus, manifest.nReceived,
+                         manifest.nContentLength < 0 ? ", no Content-Length (a cut list could not be told)" : ""));
+
+    int problems = 0;
+    const std::string prefix = RequestPrefix(object);
+    SignedDigests digests;
+    if (key)
+        CheckSignedBytes(getter, origin + prefix, key, manifest, digests, reporter, problems);
+    // The list kept as its bytes and an offset a line, its plan as two bytes a line: the check's memory
+    // stays near the list's own size, however many lines it has.
+    PackedLines lines;
+    if (!lines.Adopt(std::move(manifest.body))) {
+        reporter.Line("FAILED   " + options.strUrl + ": too large");
+        return 1;
+    }
+    const ListPlan plan(lines, prefix, kDefaultInstallDir936);
+    if (digests.bHeaderAccepted)
+        CheckSignedLines(plan, digests, reporter, problems);
+    const Totals totals = CheckLines(options, origin, prefix, plan, key ? &digests : nullptr);
+    problems += totals.problems;
+    std::printf("%zu files, %lld bytes, %d problems\n", totals.files, totals.bytes, problems);
     return problems == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    std::string origin, object;
+    if (!ParseOptions(argc, argv, options) || !SplitUrl(options.strUrl, origin, object)) {
+        std::fprintf(stderr, "usage: qelmora-check LIST_URL [--key PUBLIC.pem] [--jobs N (1-%d, 4)] "
+                             "[--timeout SECONDS (%ld)]\n", kMaxJobs, static_cast<long>(kDefaultIoTimeoutMs / 1000));
+        return 2;
+    }
+    std::string error;
+    unique_evp_pkey key;
+    if (!options.strKeyPath.empty() && !(key = LoadPublicKey(options.strKeyPath, error))) {
+        std::fprintf(stderr, "qelmora-check: %s: %s\n", options.strKeyPath.c_str(), error.c_str());
+        return 2;
+    }
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    const int result = Check(options, origin, object, key.get());
+    curl_global_cleanup();
+    return result;
 }

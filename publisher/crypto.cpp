@@ -69,29 +69,6 @@ Sha256Digest Sha256Of(const std::string& bytes)
     return stream.Final();
 }
 
-bool Sha256OfFile(const std::string& path, Sha256Digest& digest, long long& size, std::string& error)
-{
-    unique_file file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
-        error = std::strerror(errno);
-        return false;
-    }
-    Sha256Stream stream;
-    std::vector<char> buffer(1 << 20);
-    size_t got = 0;
-    size = 0;
-    while ((got = std::fread(buffer.data(), 1, buffer.size(), file.get())) > 0) {
-        stream.Update(buffer.data(), got);
-        size += static_cast<long long>(got);
-    }
-    if (std::ferror(file.get())) {
-        error = "read error";
-        return false;
-    }
-    digest = stream.Final();
-    return true;
-}
-
 unique_evp_pkey LoadPrivateKey(const std::string& path, std::string& error)
 {
     return LoadKey(path, true, error);

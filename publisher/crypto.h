@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string>
 
-#include "engine/list_header.h"
+#include "engine/list/sha256_digest.h"
 #include "publisher/owners.h"
 
 // A SHA-256 digest of bytes that arrive in pieces.
@@ -20,8 +20,6 @@ private:
 
 // The digest of bytes in memory.
 Sha256Digest Sha256Of(const std::string& bytes);
-// The digest and size of a whole file, from one read of it; false (and why in error) when it cannot be read.
-bool Sha256OfFile(const std::string& path, Sha256Digest& digest, long long& size, std::string& error);
 
 // Keys in PEM: a private key as openssl genpkey / ecparam writes it, a public key as SubjectPublicKeyInfo
 // (openssl ec -pubout / pkey -pubout). Either must be an ECDSA key on P-256, the only curve the installer

@@ -3,9 +3,9 @@
 
 #include <stdexcept>
 
+#include "engine/list/wire_rules.h"
 #include "publisher/crypto.h"
 
-const char kInstallerUserAgent[] = "QelmoraSetup";
 
 namespace {
 
@@ -37,8 +37,8 @@ size_t OnBody(char* data, size_t size, size_t count, void* context)
 
 }  // namespace
 
-HttpGetter::HttpGetter(long connectSeconds, long ioSeconds, std::atomic<long long>* bytesSeen)
-    : m_curl(curl_easy_init()), m_connectSeconds(connectSeconds), m_ioSeconds(ioSeconds), m_bytesSeen(bytesSeen)
+HttpGetter::HttpGetter(long ioSeconds, std::atomic<long long>* bytesSeen)
+    : m_curl(curl_easy_init()), m_ioSeconds(ioSeconds), m_bytesSeen(bytesSeen)
 {
     if (!m_curl)
         throw std::runtime_error("libcurl could not start");
@@ -55,12 +55,12 @@ HttpAnswer HttpGetter::Get(const std::string& url, bool keepBody, long long maxB
     curl_easy_reset(curl);
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, kInstallerUserAgent);
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent);
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, m_headers.get());
     curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, m_connectSeconds);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(kConnectTimeoutMs * kConnectTries));
     // Less than one byte a second for the whole time-out: the installer's read would have timed out.
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, m_ioSeconds);

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <string>
 
-#include "engine/list_header.h"
+#include "engine/list/sha256_digest.h"
 #include "publisher/owners.h"
 
 struct HttpAnswer {
@@ -20,8 +20,8 @@ struct HttpAnswer {
 
 class HttpGetter {
 public:
-    // A connect waits at most connectSeconds; an answer that sends nothing for ioSeconds is abandoned.
-    HttpGetter(long connectSeconds, long ioSeconds, std::atomic<long long>* bytesSeen);
+    // A connect waits as long as the installer's tries; an answer that sends nothing for ioSeconds is abandoned.
+    HttpGetter(long ioSeconds, std::atomic<long long>* bytesSeen);
 
     // keepBody: the answer holds the body, which may be at most maxBody bytes.
     HttpAnswer Get(const std::string& url, bool keepBody, long long maxBody = -1);
@@ -29,13 +29,9 @@ public:
 private:
     unique_curl m_curl;
     unique_curl_slist m_headers;
-    long m_connectSeconds;
     long m_ioSeconds;
     std::atomic<long long>* m_bytesSeen;
 };
-
-// The user agent the installer sends: its executable's name.
-extern const char kInstallerUserAgent[];
 
 // "scheme://host[:port]" and the object path ("/..."): false for an address without both.
 bool SplitUrl(const std::string& url, std::string& origin, std::string& object);

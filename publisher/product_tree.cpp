@@ -1,11 +1,15 @@
 // The product folder as the file list sees it: its regular files, and what is reported and left out.
 #include "publisher/product_tree.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
 
-#include "engine/list_files.h"
+#include "engine/list/list_files.h"
 
 namespace fs = std::filesystem;
 
@@ -50,7 +54,6 @@ bool ReadProductTree(const std::string& root, ProductTree& tree, std::string& er
             if (IsListFile(relative))
                 continue;
             ProductFile file;
-            file.strDiskPath = entry.path().string();
             for (const fs::path& part : relative)
                 file.components.push_back(part.string());
             tree.files.push_back(std::move(file));
@@ -63,4 +66,25 @@ bool ReadProductTree(const std::string& root, ProductTree& tree, std::string& er
         return false;
     }
     return true;
+}
+
+unique_fd OpenProductFile(const std::string& root, const std::vector<std::string>& components, std::string& error)
+{
+    unique_fd at(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (size_t i = 0; at && i < components.size(); ++i) {
+        const bool last = i + 1 == components.size();
+        // O_NONBLOCK: a pipe swapped in for the file must not hold the run; a regular file reads as usual.
+        const int flags = O_RDONLY | O_NOFOLLOW | O_CLOEXEC | (last ? O_NONBLOCK : O_DIRECTORY);
+        at = unique_fd(::openat(at.get(), components[i].c_str(), flags));
+    }
+    if (!at) {
+        error = errno == ELOOP || errno == ENOTDIR ? "a symbolic link or no folder on its path" : std::strerror(errno);
+        return unique_fd();
+    }
+    struct stat status {};
+    if (::fstat(at.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        error = "not a regular file";
+        return unique_fd();
+    }
+    return at;
 }

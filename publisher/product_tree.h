@@ -4,8 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "publisher/owners.h"
+
 struct ProductFile {
-    std::string strDiskPath;                 // the file on this machine
     std::vector<std::string> components;    // its path below the product folder, one UTF-8 name each
 };
 
@@ -22,3 +23,9 @@ bool ReadProductTree(const std::string& root, ProductTree& tree, std::string& er
 
 // The names the tools write into the product folder (and the temporary names they write them under).
 extern const char* const kListFileNames[3];
+
+// Opens the file at components below root for reading, every folder and the file itself with O_NOFOLLOW from
+// the one before, so that nothing swapped for a symbolic link since the walk is followed; the one handle the
+// file is then hashed and copied from. Empty, and why in error, when a component is a link, the file is not
+// a regular file, or it cannot be opened.
+unique_fd OpenProductFile(const std::string& root, const std::vector<std::string>& components, std::string& error);

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/list_audit.h"
-#include "engine/list_files.h"
-#include "engine/list_header.h"
-#include "engine/list_plan.h"
+#include "engine/list/list_audit.h"
+#include "engine/list/list_files.h"
+#include "engine/list/list_header.h"
+#include "engine/list/list_plan.h"
 #include "publisher/crypto.h"
 #include "publisher/gbk_names.h"
 #include "publisher/owners.h"
@@ -27,6 +27,8 @@ namespace {
 const char kManifestFolder[] = "/Lineinstall_qmra/";
 
 constexpr long long kDefaultLifeSeconds = 30LL * 24 * 3600;
+// A list signed for longer than this is worth a warning.
+constexpr long long kLongLifeSeconds = 90LL * 24 * 3600;
 
 struct Options {
     std::string strProductDir;
@@ -93,6 +95,11 @@ bool HeaderTimes(const Options& options, long long now, ListHeader& header)
                      FormatUtcTime(header.expires).c_str());
         return false;
     }
+    // Until then anyone on the way may replay this list with its files, after a newer one was published.
+    if (header.expires - now > kLongLifeSeconds)
+        std::printf("warning: --expires %s: the list holds until %s, more than %lld days ahead; an old list can be "
+                    "replayed until it expires\n", options.strExpires.c_str(), FormatUtcTime(header.expires).c_str(),
+                    kLongLifeSeconds / 86400);
     return true;
 }
 
@@ -107,8 +114,10 @@ std::string JoinForDisplay(const std::vector<std::string>& components)
 // A product file as a list line: its names in code page 936 joined by '\'.
 struct ListedFile {
     std::string strLine;
-    std::string strDiskPath;
+    std::vector<std::string> components;   // its UTF-8 names below the product folder
     std::string strShown;
+    Sha256Digest digest{};                 // once read
+    long long size = 0;
 };
 
 // The lines of the tree's files, sorted by their bytes; one report line per file that has none.
@@ -117,7 +126,7 @@ std::vector<ListedFile> ListFiles(const ProductTree& tree, int& problems)
     std::vector<ListedFile> listed;
     for (const ProductFile& file : tree.files) {
         ListedFile item;
-        item.strDiskPath = file.strDiskPath;
+        item.components = file.components;
         item.strShown = JoinForDisplay(file.components);
         bool ok = true;
         for (const std::string& part : file.components) {
@@ -246,9 +255,9 @@ bool WriteOutputs(const std::string& dir, const std::vector<std::pair<std::strin
 }
 
 // A Linux web server finds a file by the bytes of its request path, and the installer asks for code page
-// 936 names with '/' between folders: the copy holds every file under exactly that name.
-bool WriteServerCopy(const std::string& dir, const std::vector<ListedFile>& listed,
-                     const std::vector<std::pair<std::string, std::string>>& outputs)
+// 936 names with '/' between folders: the copy holds every file under exactly that name. The folder must be
+// new or empty.
+bool PrepareServerDir(const std::string& dir)
 {
     namespace fs = std::filesystem;
     std::error_code ec;
@@ -256,20 +265,154 @@ bool WriteServerCopy(const std::string& dir, const std::vector<ListedFile>& list
         std::fprintf(stderr, "qelmora-publish: %s is not empty; name a new or empty folder\n", dir.c_str());
         return false;
     }
-    for (const ListedFile& file : listed) {
-        std::string name = file.strLine;
-        for (size_t sep = FindFirstChar936(name, "\\"); sep != std::string::npos; sep = FindFirstChar936(name, "\\", sep + 1))
-            name[sep] = '/';
-        const fs::path target = fs::path(dir) / name;
-        fs::create_directories(target.parent_path(), ec);
-        if (ec || !fs::copy_file(file.strDiskPath, target, ec)) {
-            std::fprintf(stderr, "qelmora-publish: cannot copy %s: %s\n", file.strShown.c_str(), ec.message().c_str());
+    fs::create_directories(dir, ec);
+    if (ec) {
+        std::fprintf(stderr, "qelmora-publish: cannot make %s: %s\n", dir.c_str(), ec.message().c_str());
+        return false;
+    }
+    return true;
+}
+
+// The server copy's file for a line, created new (never through a link of its name).
+unique_fd CreateServerFile(const std::string& dir, const std::string& line, std::string& error)
+{
+    namespace fs = std::filesystem;
+    std::string name = line;
+    for (size_t sep = FindFirstChar936(name, "\\"); sep != std::string::npos; sep = FindFirstChar936(name, "\\", sep + 1))
+        name[sep] = '/';
+    const fs::path target = fs::path(dir) / name;
+    std::error_code ec;
+    fs::create_directories(target.parent_path(), ec);
+    if (ec) {
+        error = ec.message();
+        return unique_fd();
+    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    unique_fd file(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666 & ~mask));
+    if (!file)
+        error = std::strerror(errno);
+    return file;
+}
+
+bool WriteAll(int fd, const char* data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t wrote = ::write(fd, data, size);
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0)
+            return false;
+        data += wrote;
+        size -= static_cast<size_t>(wrote);
+    }
+    return true;
+}
+
+// Opens every listed file once (OpenProductFile) and takes from that one handle its size and, when asked, its
+// SHA-256 and its copy in the server folder. False, and why on stderr, at the first file that cannot be read
+// or copied.
+bool ReadListedFiles(const std::string& productDir, const std::string& serverDir, bool hash,
+                     std::vector<ListedFile>& listed)
+{
+    std::vector<char> buffer(1 << 20);
+    for (ListedFile& file : listed) {
+        std::string error;
+        const unique_fd in = OpenProductFile(productDir, file.components, error);
+        unique_fd copy;
+        if (in && !serverDir.empty())
+            copy = CreateServerFile(serverDir, file.strLine, error);
+        if (!in || (!serverDir.empty() && !copy)) {
+            std::fprintf(stderr, "qelmora-publish: %s: %s\n", file.strShown.c_str(), error.c_str());
+            return false;
+        }
+        struct stat status {};
+        if (!hash && !copy) {
+            // Only the size is wanted: the bytes are not read.
+            if (::fstat(in.get(), &status) != 0) {
+                std::fprintf(stderr, "qelmora-publish: %s: %s\n", file.strShown.c_str(), std::strerror(errno));
+                return false;
+            }
+            file.size = static_cast<long long>(status.st_size);
+            continue;
+        }
+        Sha256Stream digest;
+        file.size = 0;
+        for (;;) {
+            const ssize_t got = ::read(in.get(), buffer.data(), buffer.size());
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0 || (copy && got > 0 && !WriteAll(copy.get(), buffer.data(), static_cast<size_t>(got)))) {
+                std::fprintf(stderr, "qelmora-publish: %s: %s\n", file.strShown.c_str(), std::strerror(errno));
+                return false;
+            }
+            if (got == 0)
+                break;
+            digest.Update(buffer.data(), static_cast<size_t>(got));
+            file.size += got;
+        }
+        file.digest = digest.Final();
+        if (copy && ::close(copy.release()) != 0) {
+            std::fprintf(stderr, "qelmora-publish: %s: %s\n", file.strShown.c_str(), std::strerror(errno));
             return false;
         }
     }
-    return WriteOutputs(dir, outputs);
+    return true;
 }
 
+// list.txt and, with a key, list.sha256 and its signature: the outputs, name and bytes.
+bool MakeOutputs(const std::vector<ListedFile>& listed, EVP_PKEY* key, ListHeader& header,
+                 std::vector<std::pair<std::string, std::string>>& outputs)
+{
+    std::string list;
+    for (const ListedFile& file : listed)
+        list += file.strLine + "\r\n";
+    outputs = {{kListFileName, list}};
+    if (!key)
+        return true;
+    header.listDigest = Sha256Of(list);
+    std::string digests = ListHeaderText(header);
+    for (const ListedFile& file : listed)
+        digests += DigestFileLine(file.digest, file.size, file.strLine);
+    std::string signature;
+    if (!SignSha256(key, digests, signature)) {
+        std::fprintf(stderr, "qelmora-publish: signing list.sha256 failed\n");
+        return false;
+    }
+    outputs.emplace_back(kDigestListName, digests);
+    outputs.emplace_back(kSignatureName, signature);
+    return true;
+}
+
+// Every product file as a line: 0 when all have one, else the exit code, 1 with one report line for each
+// file that has none, 2 when the folder cannot be read.
+int ListProduct(const std::string& productDir, std::vector<ListedFile>& listed)
+{
+    ProductTree tree;
+    std::string error;
+    if (!ReadProductTree(productDir, tree, error)) {
+        std::fprintf(stderr, "qelmora-publish: %s: %s\n", productDir.c_str(), error.c_str());
+        return 2;
+    }
+    for (const std::string& link : tree.links)
+        std::printf("skipped: %s: a symbolic link\n", link.c_str());
+    for (const std::string& folder : tree.emptyFolders)
+        std::printf("skipped: %s/: an empty folder\n", folder.c_str());
+    for (const std::string& other : tree.others)
+        std::printf("skipped: %s: not a regular file\n", other.c_str());
+
+    int problems = 0;
+    listed = ListFiles(tree, problems);
+    problems += AuditLines(listed);
+    if (listed.empty() && problems == 0) {
+        std::printf("refused: %s: no files to list\n", productDir.c_str());
+        ++problems;
+    }
+    if (problems == 0)
+        return 0;
+    std::printf("%d problem%s; nothing written\n", problems, problems == 1 ? "" : "s");
+    return 1;
+}
 
 }  // namespace
 
@@ -291,55 +434,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "qelmora-publish: %s: %s\n", options.strKeyPath.c_str(), error.c_str());
         return 2;
     }
-    ProductTree tree;
-    if (!ReadProductTree(options.strProductDir, tree, error)) {
-        std::fprintf(stderr, "qelmora-publish: %s: %s\n", options.strProductDir.c_str(), error.c_str());
-        return 2;
-    }
-    for (const std::string& link : tree.links)
-        std::printf("skipped: %s: a symbolic link\n", link.c_str());
-    for (const std::string& folder : tree.emptyFolders)
-        std::printf("skipped: %s/: an empty folder\n", folder.c_str());
-    for (const std::string& other : tree.others)
-        std::printf("skipped: %s: not a regular file\n", other.c_str());
+    std::vector<ListedFile> listed;
+    if (const int refused = ListProduct(options.strProductDir, listed))
+        return refused;
 
-    int problems = 0;
-    const std::vector<ListedFile> listed = ListFiles(tree, problems);
-    problems += AuditLines(listed);
-    if (listed.empty() && problems == 0) {
-        std::printf("refused: %s: no files to list\n", options.strProductDir.c_str());
-        ++problems;
-    }
-    if (problems > 0) {
-        std::printf("%d problem%s; nothing written\n", problems, problems == 1 ? "" : "s");
-        return 1;
-    }
-
-    std::string list;
-    for (const ListedFile& file : listed)
-        list += file.strLine + "\r\n";
-    std::vector<std::pair<std::string, std::string>> outputs = {{kListFileName, list}};
-    if (key) {
-        header.listDigest = Sha256Of(list);
-        std::string digests = ListHeaderText(header);
-        for (const ListedFile& file : listed) {
-            Sha256Digest digest{};
-            long long size = 0;
-            if (!Sha256OfFile(file.strDiskPath, digest, size, error)) {
-                std::fprintf(stderr, "qelmora-publish: %s: %s\n", file.strShown.c_str(), error.c_str());
-                return 2;
-            }
-            digests += DigestFileLine(digest, size, file.strLine);
-        }
-        std::string signature;
-        if (!SignSha256(key.get(), digests, signature)) {
-            std::fprintf(stderr, "qelmora-publish: signing list.sha256 failed\n");
-            return 2;
-        }
-        outputs.emplace_back(kDigestListName, digests);
-        outputs.emplace_back(kSignatureName, signature);
-    }
-    if (!WriteOutputs(options.strProductDir, outputs))
+    std::vector<std::pair<std::string, std::string>> outputs;
+    if ((!options.strServerDir.empty() && !PrepareServerDir(options.strServerDir)) ||
+        !ReadListedFiles(options.strProductDir, options.strServerDir, static_cast<bool>(key), listed) ||
+        !MakeOutputs(listed, key.get(), header, outputs) || !WriteOutputs(options.strProductDir, outputs))
         return 2;
     if (!key) {
         // Digests of an earlier list would not match this one: a build with a key would refuse the install.
@@ -348,15 +450,13 @@ int main(int argc, char** argv)
                 std::printf("removed: %s: it belonged to an earlier list\n", stale);
     }
     if (!options.strServerDir.empty()) {
-        if (!WriteServerCopy(options.strServerDir, listed, outputs))
+        if (!WriteOutputs(options.strServerDir, outputs))
             return 2;
         std::printf("server copy: %s\n", options.strServerDir.c_str());
     }
     long long bytes = 0;
-    for (const ListedFile& file : listed) {
-        std::error_code ec;
-        bytes += static_cast<long long>(std::filesystem::file_size(file.strDiskPath, ec));
-    }
+    for (const ListedFile& file : listed)
+        bytes += file.size;
     std::printf("list.txt: %zu files, %lld bytes%s\n", listed.size(), bytes,
                 key ? "; list.sha256 and list.sha256.sig signed" : "");
     if (key)

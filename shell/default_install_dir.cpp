@@ -5,7 +5,7 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
-#include "engine/list_files.h"
+#include "engine/list/list_files.h"
 #include "platform/wide_names.h"
 #include "shell/install_dir_choice.h"
 #include "shell/writable_folder.h"

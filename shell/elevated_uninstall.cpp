@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "engine/list_files.h"
+#include "engine/list/list_files.h"
 #include "platform/handles.h"
 #include "platform/wide_names.h"
 

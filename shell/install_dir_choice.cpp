@@ -1,7 +1,7 @@
 // The folder a quick install offers: where a folder's write probe looks, and the per-user folder's name.
 #include "shell/install_dir_choice.h"
 
-#include "engine/path_rules.h"
+#include "engine/list/path_rules.h"
 #include "platform/cp936.h"
 
 namespace {
@@ -13,7 +13,7 @@ bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 // "C:\" of a drive path, "\\server\share\" of a share; empty for anything else.
 std::string RootOf(const std::string& folder)
 {
-    if (!IsAbsoluteFolder(folder))
+    if (!IsFullFolderPath(folder))
         return std::string();
     if (folder[1] == ':')
         return folder.substr(0, 3);
@@ -24,7 +24,7 @@ std::string RootOf(const std::string& folder)
 
 std::string ProductFolderIn(const std::string& programs)
 {
-    if (programs.empty() || !IsAbsoluteFolder(programs))
+    if (programs.empty() || !IsFullFolderPath(programs))
         return std::string();
     // A trail byte 0x5C of a two-byte character is no separator: only a real one at the end is kept.
     const std::vector<std::string> levels = FolderLevels(programs + "\\");

@@ -4,7 +4,8 @@
 #include <string>
 
 #include "app/update_dlg.h"
-#include "engine/path_rules.h"
+#include "engine/list/list_files.h"
+#include "engine/list/path_rules.h"
 #include "platform/handles.h"
 #include "platform/wide_names.h"
 #include "shell/elevated_uninstall.h"
@@ -17,7 +18,6 @@ const char kProductLink[] = "Qelmora.lnk";
 const char kUninstallLink[] = "Qelmora卸载.lnk";
 const wchar_t kGroupName[] = L"\\Qelmora";
 const char kProductExe[] = "Termview.exe";
-const char kUninstallTarget[] = "unload.bat";
 // Ctrl+F12 starts the product. The uninstall link answers no hotkey: two links with one hotkey start
 // whichever the shell picks, and this one deletes the product without asking.
 constexpr WORD kProductHotkey = 0x027B;
@@ -37,7 +37,7 @@ bool LinkFits(const std::wstring& folder, const std::wstring& linkName)
 std::wstring SpecialFolder(int csidl)
 {
     std::wstring path;
-    if (!GetSpecialFolderPath(csidl, path) || !IsAbsoluteFolder(std::u16string(path.begin(), path.end())))
+    if (!GetSpecialFolderPath(csidl, path) || !IsFullFolderPath(std::u16string(path.begin(), path.end())))
         return std::wstring();
     return path;
 }
@@ -109,7 +109,7 @@ int CUpdateDlg::CreateProductShortcuts()
 int CUpdateDlg::CreateUninstallShortcut()
 {
     com_apartment com;
-    const std::wstring target = WideFrom936(m_strInstallDir + kUninstallTarget);
+    const std::wstring target = WideFrom936(m_strInstallDir + kUninstallScriptName);
 
     const std::wstring group = ProgramGroup();
     if (group.empty() || m_fileUninstall.IsSealed() || !MakeGroupFolder(group))

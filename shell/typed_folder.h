@@ -6,11 +6,6 @@
 // The text without leading and trailing spaces and tabs.
 std::u16string TrimBlanks(const std::u16string& text);
 
-// A folder the install can be put in as it stands: a drive letter with a separator ("D:\Apps"), or a
-// network share ("\\server\share\..."). "Apps", "D:Apps", "\Apps" and "\\server" depend on the current
-// drive or folder, or name no folder at all.
-bool IsFullFolderPath(const std::string& folder);
-
 enum class TypedFolder {
     Empty,      // nothing typed: the install keeps its folder
     Full,       // usable as it stands

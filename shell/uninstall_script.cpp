@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "engine/path_rules.h"
+#include "engine/list/path_rules.h"
 #include "platform/wide_names.h"
 #include "shell/batch_lines.h"
 
@@ -29,22 +29,17 @@ void DeleteTemporary(const std::string& tempPath) { ::DeleteFileW(ExtendedLength
 
 }  // namespace
 
-void UninstallScript::Open(const std::string& path)
+bool UninstallScript::Open(const std::string& path)
 {
     CSingleLock lock(m_cs);
     if (m_bSealed)
-        return;
+        return false;
     m_file.reset(::CreateFileW(WideFrom936(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (m_file) {
         DWORD written = 0;
         ::WriteFile(m_file.get(), kScriptFirstLine, static_cast<DWORD>(std::strlen(kScriptFirstLine)), &written, nullptr);
     }
-}
-
-bool UninstallScript::IsOpen()
-{
-    CSingleLock lock(m_cs);
     return static_cast<bool>(m_file);
 }
 

@@ -24,11 +24,11 @@ public:
     UninstallScript(const UninstallScript&) = delete;
     UninstallScript& operator=(const UninstallScript&) = delete;
 
-    // Creates or truncates the file (a code page 936 path); write-only, no sharing. A failure is not reported: writes then
-    // go nowhere. Once sealed (the window's thread ended the run before a starved worker got here)
-    // it does nothing: the sealed script stays as it is.
-    void Open(const std::string& path);
-    bool IsOpen();
+    // Creates or truncates the file (a code page 936 path); write-only, no sharing. False when it cannot be
+    // created (a folder of that name, no rights): the run must not go on without its script. Once sealed (the
+    // window's thread ended the run before a starved worker got here) it does nothing and is false: the
+    // sealed script stays as it is.
+    bool Open(const std::string& path);
 
     // Creates the temporary file of a download and remembers it, unless the script is sealed
     // (then the result is empty). The handle allows deletion, so Seal() can remove the file.

@@ -7,6 +7,10 @@ constexpr int kTrackLeft = 224;
 constexpr int kTrackTop = 209;
 constexpr int kTrackRight = 414;
 constexpr int kTrackBottom = 221;
+// The percentage is written from kPercentLeft on the track's line; the bar and the percentage, the rectangle
+// repainted as the walk goes on, end at kProgressRight.
+constexpr int kPercentLeft = 415;
+constexpr int kProgressRight = 441;
 
 // Right edge (exclusive) of the fill for position `pos` of range 0..`upper`, computed as the painting
 // always has: a single-precision scale, a double-precision product, truncation. -1 when the upper

@@ -59,7 +59,7 @@ void CUpdateDlg::DrawProgress(HDC dc)
     const std::wstring label = WideFrom936(kProgressLabel);
     ::TextOutW(dc, 162, 208, label.c_str(), static_cast<int>(label.size()));
     const std::string percent = ProgressPercentText(upper, pos);
-    ::TextOutA(dc, 415, 209, percent.c_str(), static_cast<int>(percent.size()));
+    ::TextOutA(dc, kPercentLeft, kTrackTop, percent.c_str(), static_cast<int>(percent.size()));
 
     if (!m_strEndStatus.empty()) {
         ::SetTextColor(dc, kEndStatusColour);

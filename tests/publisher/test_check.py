@@ -158,7 +158,7 @@ class CheckServer(unittest.TestCase):
         url = self.serve(extra_lines="LICENSE\r\nCON.txt\r\n..\\up.txt\r\n插件.d\\\r\n\r\nUnload.bat\r\n".encode("gbk"))
         rc, lines = self.check(url)
         self.assertEqual(rc, 1)
-        self.assertIn("REFUSED  Unload.bat: unload.bat in the install folder is the installer's own uninstall script",
+        self.assertIn("REFUSED  Unload.bat: unload.bat and list.txt in the install folder are the installer's own files",
                       lines)
         self.assertIn('skipped  LICENSE: no "." in its request path, never fetched', lines)
         self.assertTrue(any(l.startswith("REFUSED  CON.txt: a device name") for l in lines), lines)
@@ -180,7 +180,7 @@ class CheckFaults(unittest.TestCase):
 
     def test_short_body_redirect_and_silence(self):
         prefix = "/Lineinstall_qmra/"
-        names = ["short.dll", "moved.dll", "silent.dll", "whole.dll", "nolength.dll"]
+        names = ["short.dll", "moved.dll", "silent.dll", "whole.dll", "nolength.dll", "part.dll"]
         routes = {
             prefix + "list.txt": {"body": b"\r\n".join(n.encode() for n in names)},
             prefix + "short.dll": {"body": b"x" * 100, "length": 200},
@@ -188,6 +188,8 @@ class CheckFaults(unittest.TestCase):
             prefix + "silent.dll": {"mode": "silent", "seconds": 6},
             prefix + "whole.dll": {"body": b"y" * 50},
             prefix + "nolength.dll": {"body": b"z" * 10, "length": None},
+            # A part of a file to a plain GET: the installer keeps no such body.
+            prefix + "part.dll": {"status": 206, "body": b"p" * 20, "headers": {"Content-Range": "bytes 0-19/40"}},
         }
         server = harness.FaultServer(routes=routes)
         self.addCleanup(server.close)
@@ -200,7 +202,8 @@ class CheckFaults(unittest.TestCase):
         self.assertTrue(any(l.startswith("FAILED   silent.dll: no answer: ") for l in lines), lines)
         self.assertIn("ok       whole.dll: 200, 50 bytes", lines)
         self.assertIn("ok       nolength.dll: 200, 10 bytes, no Content-Length (a cut body could not be told)", lines)
-        self.assertEqual(lines[-1], "5 files, 60 bytes, 3 problems")
+        self.assertIn("FAILED   part.dll: status 206", lines)
+        self.assertEqual(lines[-1], "6 files, 60 bytes, 4 problems")
         request = server.requests[-1]
         self.assertTrue(request["line"].endswith(" HTTP/1.0"))
         self.assertEqual(sorted(request["header_names"]), ["Host", "User-Agent"])

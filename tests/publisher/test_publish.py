@@ -79,6 +79,10 @@ class Publish(unittest.TestCase):
         self.assertEqual(header("--version", "9223372036854775807", "--expires", "2099-12-31T23:59:59Z"),
                          [b"version 9223372036854775807", b"expires 2099-12-31T23:59:59Z"])
         self.assertEqual(header("--expires", "7d")[1][:8], b"expires ")
+        # A list that holds for more than 90 days can be replayed that long: said, not refused.
+        for life, warned in (("90d", False), ("91d", True)):
+            rc, out = run([PUBLISH, self.product, "--key", private, "--expires", life])
+            self.assertEqual((rc, "warning: --expires " + life in out), (0, warned), out)
         before = self.read("list.sha256")
         for bad in (["--expires", "2020-01-01T00:00:00Z"], ["--expires", "0h"], ["--expires", "30"],
                     ["--expires", "2099-02-30T00:00:00Z"], ["--version", "0"], ["--version", "012"],
@@ -156,7 +160,8 @@ class Refusals(unittest.TestCase):
         "Readme.TXT": None,   # sorts before readme.txt, which is then the one refused
         "\uff21.dll": None,    # full-width A: sorts before full-width a, the same file on NTFS
         "\u0410.txt": None,    # Cyrillic A, the same file as Cyrillic a
-        "unload.bat": "the installer's own uninstall script",
+        "unload.bat": "the installer's own files",
+        "LIST.TXT": "the installer's own files",
         "deep/" + "d" * 150 + "/" + "e" * 80 + ".txt": "does not fit 259 bytes",
     }
 

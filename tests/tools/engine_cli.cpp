@@ -23,6 +23,7 @@
 #include <string>
 
 #include "engine/install_engine.h"
+#include "engine/list/list_files.h"
 #include "platform/wide_names.h"
 #include "shell/uninstall_script.h"
 
@@ -38,12 +39,12 @@ public:
 
     int QuitRequest() const override
     {
-        if (m_quit.load() == 2)
-            return 2;
+        if (m_quit.load() == kQuitStop)
+            return kQuitStop;
         if (m_pauseUntil != 0 && ::GetTickCount() < m_pauseUntil)
-            return 1;
+            return kQuitPause;
         if (!pauseFile.empty() && ::GetFileAttributesA(pauseFile.c_str()) != INVALID_FILE_ATTRIBUTES)
-            return 1;
+            return kQuitPause;
         return m_quit.load();
     }
     void SetProgressRange(int lines) override { std::printf("range %d\n", lines); }
@@ -55,7 +56,7 @@ public:
         if (m_steps == throwAt)
             throw std::bad_alloc();
         if (m_steps == stopAfter)
-            m_quit = 2;
+            m_quit = kQuitStop;
         if (m_steps == pauseAfter) {
             m_pauseUntil = ::GetTickCount() + pauseMs;
             std::printf("pause %lu\n", static_cast<unsigned long>(pauseMs));
@@ -74,7 +75,7 @@ public:
     void CreateShortcuts() override { std::printf("shortcuts\n"); }
 
 private:
-    std::atomic<int> m_quit{0};
+    std::atomic<int> m_quit{kQuitGoOn};
     int m_steps = 0;
     DWORD m_pauseUntil = 0;
 };
@@ -150,7 +151,7 @@ int main(int argc, char** argv)
 
     if (sealedBeforeStart)
         script.Seal();
-    const int result = engine.RunInstall(installDir, installDir + "//unload.bat");
+    const int result = engine.RunInstall(installDir, InstallFolderFile(installDir, kUninstallScriptName));
 
     PROCESS_MEMORY_COUNTERS counters = {};
     counters.cb = sizeof counters;

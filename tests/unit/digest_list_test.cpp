@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/digest_list.h"
-#include "engine/list_lines.h"
+#include "engine/list/digest_list.h"
+#include "engine/list/list_lines.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/ecdsa_formats.h"
+#include "engine/list/ecdsa_formats.h"
 
 namespace {
 

@@ -12,6 +12,12 @@ TEST(HttpStatus, OnlyTwoHundredsAreBodiesToKeep)
     for (const char* status : {"0", "404", "500", "301", "302", "199", "2", "20", "2000", "2x0", "", " 200"})
         EXPECT_FALSE(IsSuccessStatus(status)) << status;
     EXPECT_FALSE(IsSuccessStatus(nullptr));
+    // A plain GET keeps a whole body only: a 206 is a part of the file, for the installer and the checker alike.
+    EXPECT_TRUE(IsWholeBodyStatus("200"));
+    EXPECT_TRUE(IsWholeBodyStatus("203"));
+    for (const char* status : {"206", "404", "0", ""})
+        EXPECT_FALSE(IsWholeBodyStatus(status)) << status;
+    EXPECT_FALSE(IsWholeBodyStatus(nullptr));
 }
 
 TEST(ContentLength, ReadsLikeAtol)

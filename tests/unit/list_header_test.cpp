@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/list_files.h"
-#include "engine/signed_list.h"
+#include "engine/list/list_files.h"
+#include "engine/list/signed_list.h"
 
 namespace {
 
@@ -32,9 +32,11 @@ struct Signed {
         lines.Read(manifest.data(), manifest.size());
         plan = std::make_unique<ListPlan>(lines, "/Lineinstall_qmra/", kDefaultInstallDir936);
     }
+    // As the installer and the checker ask: the bytes first, then the planned lines.
     ListVerdict Accept(const std::string& file, long long now = kNow, long long minVersion = 1)
     {
-        return list.Accept(file, ListDigest(), *plan, now, minVersion);
+        const ListVerdict verdict = list.AcceptHeader(file, ListDigest(), now, minVersion);
+        return verdict == ListVerdict::Ok ? list.AcceptLines(file, *plan) : verdict;
     }
     PackedLines lines;
     std::unique_ptr<ListPlan> plan;
@@ -115,6 +117,12 @@ TEST(SignedList, AcceptsOnlyTheCurrentListItNames)
     EXPECT_TRUE(s.list.HasHeader());
     EXPECT_EQ(s.Accept(Header() + digests, expires - 1), ListVerdict::Ok);
     EXPECT_EQ(s.Accept(Header() + kA + "  0  a.dll\n"), ListVerdict::LinesDiffer);
+    // The lines are looked at only after the header held.
+    SignedList fresh;
+    EXPECT_EQ(fresh.AcceptLines(Header() + digests, *s.plan), ListVerdict::BadHeader);
+    EXPECT_EQ(fresh.AcceptHeader(Header() + digests, ListDigest(), expires, 1), ListVerdict::Expired);
+    EXPECT_EQ(fresh.AcceptLines(Header() + digests, *s.plan), ListVerdict::BadHeader);
+    EXPECT_EQ(fresh.DigestOf(0), nullptr);
 }
 
 TEST(SignedList, AListNamingOneFileTwiceIsRefused)

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/list_files.h"
-#include "engine/list_plan.h"
+#include "engine/list/list_files.h"
+#include "engine/list/list_plan.h"
 
 namespace {
 
@@ -92,17 +92,18 @@ TEST(ListPlan, RefusalsAndPathsAsTheWalkUsesThem)
     EXPECT_EQ(Planned({"a.txt"}, "/a/b/", "C:\\").plan.LocalPath(0), "C:\\b/a.txt");
 }
 
-TEST(ListPlan, TheInstallersOwnScriptIsNeverATarget)
+TEST(ListPlan, TheInstallersOwnFilesAreNeverTargets)
 {
-    // The installer holds unload.bat open in the install folder: such a line is refused at once, in any case
-    // and below it, and wherever the folder is; a file of that name deeper down is an ordinary file.
-    const Planned p({"unload.bat", "UNLOAD.Bat", "./unload.bat", "unload.bat\\x.dll", "unload.bat\\", "sub\\unload.bat",
-                     "unload.bat.txt"});
-    for (size_t i = 0; i < 5; ++i)
-        EXPECT_EQ(p.plan[i].verdict, V::ScriptName) << i;
-    EXPECT_FALSE(p.plan[5].Refused());
-    EXPECT_FALSE(p.plan[6].Refused());
-    EXPECT_EQ(Planned({"Unload.BAT"}, kPrefix, "D:\\应用\\").plan[0].verdict, V::ScriptName);
+    // The installer holds unload.bat open in the install folder and removes a list.txt there at the end of the
+    // run: such a line is refused at once, in any case and below it, and wherever the folder is; a file of
+    // that name deeper down is an ordinary file.
+    const Planned p({"unload.bat", "UNLOAD.Bat", "./unload.bat", "unload.bat\\x.dll", "unload.bat\\", "LIST.TXT",
+                     "List.txt\\a.dll", "sub\\unload.bat", "unload.bat.txt", "sub\\list.txt", "list.txt.bak"});
+    for (size_t i = 0; i < 7; ++i)
+        EXPECT_EQ(p.plan[i].verdict, V::InstallerFile) << i;
+    for (size_t i = 7; i < p.plan.size(); ++i)
+        EXPECT_FALSE(p.plan[i].Refused()) << i;
+    EXPECT_EQ(Planned({"Unload.BAT", "list.TXT"}, kPrefix, "D:\\应用\\").plan[1].verdict, V::InstallerFile);
 }
 
 TEST(ListPlan, LinesThatCannotFitAreRefusedAtOnce)
@@ -123,6 +124,13 @@ TEST(ListPlan, LinesThatCannotFitAreRefusedAtOnce)
     EXPECT_EQ(p.plan[5].kind, K::Skipped);
     EXPECT_FALSE(p.plan[5].Refused());
     EXPECT_EQ(p.plan[6].verdict, V::TooLong);
+    // Whether a line is a folder does not hang on the install folder's length: "plugins.d" stays the folder
+    // of a line that fits below the default folder and not below a longer one.
+    const std::vector<std::string> lines = {"plugins.d", "plugins.d\\" + std::string(200, 'p') + ".dll"};
+    const Planned longer(lines, kPrefix, "D:\\" + std::string(60, 'f') + "\\");
+    EXPECT_EQ(Planned(lines).Kinds(), (std::vector<K>{K::Folder, K::File}));
+    EXPECT_EQ(longer.Kinds(), (std::vector<K>{K::Folder, K::File}));
+    EXPECT_EQ(longer.plan[1].verdict, V::TooLong);
 }
 
 TEST(ListPlan, SameFilesAsWindowsSeesThem)

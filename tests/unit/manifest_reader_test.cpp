@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/manifest_reader.h"
+#include "engine/list/list_files.h"
+#include "engine/list/list_lines.h"
+#include "engine/list/manifest_reader.h"
 
 namespace {
 
@@ -65,4 +67,19 @@ TEST(Manifest, PiecesOfAnySizeGiveTheSameLines)
 TEST(Manifest, GbkBytesPassThroughUntouched)
 {
     EXPECT_EQ(Read("\xCA\xFD\xBE\xDD\\\xCB\xB5.txt\r\n"), (Lines{"\xCA\xFD\xBE\xDD\\\xCB\xB5.txt"}));
+}
+
+TEST(Manifest, NoMoreLinesThanTheLimit)
+{
+    // A list of nothing but line feeds is refused by its count, as a larger one is by its size.
+    std::string feeds(kMaxManifestLines, '\n');
+    std::vector<ListEntry> entries;
+    ManifestReader reader(entries);
+    EXPECT_TRUE(reader.Feed(feeds.data(), feeds.size()));
+    EXPECT_FALSE(reader.Feed("a", 1) && reader.Finish());
+    PackedLines packed;
+    EXPECT_TRUE(packed.Read(feeds.data(), feeds.size()));
+    EXPECT_EQ(packed.size(), kMaxManifestLines);
+    feeds.push_back('x');
+    EXPECT_FALSE(packed.Adopt(std::move(feeds)));
 }

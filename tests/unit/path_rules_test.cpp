@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/path_rules.h"
+#include "engine/list/path_rules.h"
 
 namespace {
 // 乗 is 0x81 0x5C and 亅 is 0x81 0x7C in code page 936: their second bytes look like '\' and '|'.
@@ -89,6 +89,9 @@ TEST(LocalPath, LinesThatLeaveTheFolderOrAreMisreadAreRefused)
         {"*.dll", PathVerdict::BadChar},
         {"tab\t.dll", PathVerdict::BadChar},
         {"cut\x81", PathVerdict::BadChar},
+        // Bytes that name no GBK character: 0xFF alone, a pair the code page leaves undefined.
+        {"a\xFF.dll", PathVerdict::BadChar},
+        {"a\xA2\xA0.dll", PathVerdict::BadChar},
         {"name.dll.", PathVerdict::BadName},
         {"name.dll ", PathVerdict::BadName},
         {"dir./a.dll", PathVerdict::BadName},
@@ -193,10 +196,10 @@ TEST(FolderLevels, EveryLevelAtEitherSeparatorOutermostFirst)
 
 TEST(SpecialFolder, AFolderTheSystemGivesInUtf16IsAbsoluteByTheSameRule)
 {
-    EXPECT_TRUE(IsAbsoluteFolder(u"C:\\用户\\桌面"));
-    EXPECT_TRUE(IsAbsoluteFolder(u"\\\\server\\共享"));
-    EXPECT_FALSE(IsAbsoluteFolder(u"桌面"));
-    EXPECT_FALSE(IsAbsoluteFolder(u"Q:"));
-    EXPECT_FALSE(IsAbsoluteFolder(u"\\\\\\x"));
-    EXPECT_FALSE(IsAbsoluteFolder(u"\uFF23:\\x"));   // a full-width letter is no drive
+    EXPECT_TRUE(IsFullFolderPath(u"C:\\用户\\桌面"));
+    EXPECT_TRUE(IsFullFolderPath(u"\\\\server\\共享"));
+    EXPECT_FALSE(IsFullFolderPath(u"桌面"));
+    EXPECT_FALSE(IsFullFolderPath(u"Q:"));
+    EXPECT_FALSE(IsFullFolderPath(u"\\\\\\x"));
+    EXPECT_FALSE(IsFullFolderPath(u"\uFF23:\\x"));   // a full-width letter is no drive
 }

@@ -1,6 +1,7 @@
 // The chooser's typed folder (trimmed, and accepted only as a full path) and the folder a quick install offers.
 #include "shell/typed_folder.h"
 
+#include "engine/list/path_rules.h"
 #include "shell/install_dir_choice.h"
 
 #include <gtest/gtest.h>

@@ -7,8 +7,8 @@
 #include <set>
 #include <string>
 
-#include "engine/path_rules.h"
-#include "engine/windows_case.h"
+#include "engine/list/path_rules.h"
+#include "engine/list/windows_case.h"
 #include "platform/cp936.h"
 
 namespace {

@@ -133,8 +133,8 @@ class NginxInstall(EngineCase):
 
 
 class ManifestAnswers(EngineCase):
-    def test_only_a_2xx_manifest_is_read(self):
-        for status in (404, 500, 301, 403):
+    def test_only_a_whole_2xx_manifest_is_read(self):
+        for status in (404, 500, 301, 403, 206):
             with self.subTest(status=status):
                 self.server = FaultServer(routes={PREFIX + "list.txt": {"status": status, "body": b"a.dll\r\nb.dll\r\n",
                                                                         "headers": {"Location": "/x"}}})
@@ -335,7 +335,7 @@ class PathRefusals(EngineCase):
     def test_lines_that_leave_the_folder_are_refused_without_a_request(self):
         bad = ["..\\evil.dll", "a/../../evil.dll", "C:\\evil.dll", "\\evil.dll", "/evil.dll",
                "ads.txt:stream", "pipe|x.dll", "con.txt", "x" * 250 + ".dll", "part.dll.~qdl",
-               "CONIN$.txt", "clock$.dat", "LPT0.log", "Unload.BAT", "unload.bat\\x.dll"]
+               "CONIN$.txt", "clock$.dat", "LPT0.log", "Unload.BAT", "unload.bat\\x.dll", "LIST.TXT"]
         # A line far longer than any path that fits is refused before it is read any further.
         raw = [b"nul\x00byte.dll", b"bad\x81\x20trail.dll", b"cut\x81", b"long\\" * 4096 + b".dll"]
         routes = {n: b"EVIL" for n in bad}
@@ -510,6 +510,16 @@ class OrderlyEnds(EngineCase):
         self.assertEqual(self.script(), self.file_line("e0.dll") + self.file_line("e1.dll") + b'del "%~f0"')
         self.assertFalse(os.path.exists(self.local("list.txt")))
         self.assertEqual(self.leftovers(), [])
+
+    def test_a_script_that_cannot_be_created_ends_the_run_before_any_request(self):
+        os.makedirs(self.local("unload.bat"))
+        url = self.serve(b"a.dll\n", {"a.dll": b"A"})
+        result, out = self.install(url)
+        self.assertEqual(result, 0)
+        self.assertIn("outcome cannot-write 0", out)
+        self.assertNotIn("shortcuts", out)
+        self.assertEqual(self.server.requests, [])
+        self.assertFalse(os.path.exists(self.local("a.dll")))
 
     def test_a_script_sealed_before_the_worker_opens_it_stays_as_it_is(self):
         with open(self.local("unload.bat"), "wb") as f:

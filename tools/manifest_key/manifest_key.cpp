@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/ecdsa_formats.h"
+#include "engine/list/ecdsa_formats.h"
 
 int main(int argc, char** argv)
 {

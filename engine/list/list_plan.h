@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "engine/list_lines.h"
-#include "engine/path_rules.h"
+#include "engine/list/list_lines.h"
+#include "engine/list/path_rules.h"
 
 enum class LineKind : unsigned char {
     File,      // fetched and placed
@@ -22,13 +22,14 @@ struct LinePlan {
 };
 
 // How a line is read:
-// - A line whose local path could not fit 259 bytes whatever it holds is refused (TooLong) before anything
+// - A line whose local path could not fit 259 bytes below any folder is refused (TooLong) before anything
 //   else, so that no line costs more than its own length: a 64 MiB list classifies in about a second.
 // - A line is a folder when it ends in '\' or '/', or when another line starts with it followed by a
 //   separator ("plugins.d" beside "plugins.d\a.dll", as listing tools write them). Every other line is a file
 //   when its request path, prefix + text, has a '.' after its first character, and skipped otherwise.
 // - A file or folder is refused when the path rules refuse it below the install folder, or when it is, or
-//   lies in, the install folder's unload.bat, which the installer itself holds open.
+//   lies in, one of the installer's own files at the install folder's root (kReservedRootNames, any case).
+// A line's kind depends on the lines alone, never on the install folder.
 // The walk follows the plan; the publisher's tools print it. The lines must outlive the plan.
 class ListPlan {
 public:
@@ -48,6 +49,8 @@ public:
 
     // The file lines, refused or not, in order: the lines list.sha256 names.
     std::vector<size_t> FileLines() const;
+    // The file lines that are not refused, in order: the files the walk and the checker fetch.
+    std::vector<size_t> FetchLines() const;
 
     // Lines that name one file twice as Windows sees it (the same-file key): a file listed twice, in the
     // same or another spelling, or a file whose name is another line's folder. For each, (earlier, later).

@@ -1,5 +1,5 @@
 // Upper case as Windows' file systems compare names, for every character code page 936 can hold.
-#include "engine/windows_case.h"
+#include "engine/list/windows_case.h"
 
 #include <iterator>
 

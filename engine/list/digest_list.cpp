@@ -1,5 +1,5 @@
 // list.sha256's digest lines: the SHA-256 of every file line's file, bound to list.txt's lines.
-#include "engine/digest_list.h"
+#include "engine/list/digest_list.h"
 
 #include <algorithm>
 
@@ -19,11 +19,8 @@ bool DigestList::Read(const char* data, size_t size, const ListLines& lines, con
     std::vector<long long> sizes;
     digests.reserve(files.size());
     sizes.reserve(files.size());
-    std::string text;
     size_t k = 0;
-    // Each line as list.txt's reader has it: up to LF, without CRs; a last line without LF counts when it
-    // holds something.
-    const auto endLine = [&]() {
+    const auto endLine = [&](const std::string& text) {
         Sha256Digest digest{};
         long long bytes = 0;
         if (k >= files.size() || files[k] >= lines.size() || (k > 0 && files[k] <= files[k - 1]))
@@ -44,18 +41,11 @@ bool DigestList::Read(const char* data, size_t size, const ListLines& lines, con
         digests.push_back(digest);
         sizes.push_back(bytes);
         ++k;
-        text.clear();
         return true;
     };
-    for (size_t i = 0; i < size; ++i) {
-        if (data[i] == '\n') {
-            if (!endLine())
-                return false;
-        } else if (data[i] != '\r') {
-            text.push_back(data[i]);
-        }
-    }
-    if (!text.empty() && !endLine())
+    // Each line as list.txt's lines are read, so both files' lines compare alike.
+    LineReader reader;
+    if (!reader.Feed(data, size, endLine) || !reader.Finish(endLine))
         return false;
     if (k != files.size())
         return false;

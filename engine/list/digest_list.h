@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/list_header.h"
-#include "engine/list_lines.h"
+#include "engine/list/list_header.h"
+#include "engine/list/list_lines.h"
 
 // One line per file line of the manifest, in manifest order: 64 lowercase hex digits, two spaces, the file's
 // size (decimal, no leading zero), two spaces, the line's text. Lines end at LF and every CR is dropped, as

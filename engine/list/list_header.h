@@ -1,11 +1,10 @@
 // The signed header at the start of list.sha256: which list this is, until when it holds, and list.txt's digest.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <string>
 
-using Sha256Digest = std::array<unsigned char, 32>;
+#include "engine/list/sha256_digest.h"
 
 // list.sha256 starts with exactly these four lines, each ending in LF:
 //   qelmora-list 2

@@ -1,5 +1,5 @@
 // The P-256 public key and ECDSA signature as openssl writes them (PEM, DER) and as CNG takes them.
-#include "engine/ecdsa_formats.h"
+#include "engine/list/ecdsa_formats.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,9 @@
 // Read access to a manifest's lines, whether held as ListEntry records or packed in one block.
-#include "engine/list_lines.h"
+#include "engine/list/list_lines.h"
 
 #include <limits>
+
+#include "engine/list/list_files.h"
 
 bool PackedLines::Read(const char* data, size_t size)
 {
@@ -33,6 +35,11 @@ bool PackedLines::Adopt(std::string text)
     }
     m_text.resize(kept);
     m_starts.shrink_to_fit();
+    if (m_starts.size() > kMaxManifestLines) {
+        m_text.clear();
+        m_starts.clear();
+        return false;
+    }
     return true;
 }
 

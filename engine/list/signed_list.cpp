@@ -1,12 +1,11 @@
 // Whether a signed list.sha256 may be acted on: every check of the publisher's signed metadata, in one place.
-#include "engine/signed_list.h"
+#include "engine/list/signed_list.h"
 
-ListVerdict SignedList::Accept(const std::string& digestFile, const Sha256Digest& listDigest, const ListPlan& plan,
-                               long long now, long long minVersion)
+ListVerdict SignedList::AcceptHeader(const std::string& digestFile, const Sha256Digest& listDigest, long long now,
+                                     long long minVersion)
 {
     *this = SignedList();
-    size_t bodyStart = 0;
-    if (!ReadListHeader(digestFile.data(), digestFile.size(), m_header, bodyStart))
+    if (!ReadListHeader(digestFile.data(), digestFile.size(), m_header, m_bodyStart))
         return ListVerdict::BadHeader;
     m_bHasHeader = true;
     if (m_header.listDigest != listDigest)
@@ -15,7 +14,16 @@ ListVerdict SignedList::Accept(const std::string& digestFile, const Sha256Digest
         return ListVerdict::OldVersion;
     if (m_header.expires <= now)
         return ListVerdict::Expired;
-    if (!m_digests.Read(digestFile.data() + bodyStart, digestFile.size() - bodyStart, plan.Lines(), plan.FileLines()))
+    m_bHeaderAccepted = true;
+    return ListVerdict::Ok;
+}
+
+ListVerdict SignedList::AcceptLines(const std::string& digestFile, const ListPlan& plan)
+{
+    if (!m_bHeaderAccepted || m_bodyStart > digestFile.size())
+        return ListVerdict::BadHeader;
+    if (!m_digests.Read(digestFile.data() + m_bodyStart, digestFile.size() - m_bodyStart, plan.Lines(),
+                        plan.FileLines()))
         return ListVerdict::LinesDiffer;
     if (!plan.SameFiles().empty())
         return ListVerdict::SameFile;

@@ -1,9 +1,9 @@
 // How a manifest line becomes a request path and a local path, and which lines are refused.
-#include "engine/path_rules.h"
+#include "engine/list/path_rules.h"
 
 #include <cstring>
 
-#include "engine/windows_case.h"
+#include "engine/list/windows_case.h"
 #include "platform/cp936.h"
 
 namespace {
@@ -199,6 +199,11 @@ PathVerdict CheckRelativePath(const std::string& relativePath)
         if (c < 0x20 || std::strchr("<>\"|?*", c) != nullptr)
             return PathVerdict::BadChar;
     }
+    // A byte with no GBK character (0xFF, a pair the code page leaves undefined) names nothing the system
+    // would create as listed.
+    std::u16string wide;
+    if (!Utf16From936(relativePath, wide))
+        return PathVerdict::BadChar;
     const std::vector<std::string> parts = SplitComponents(relativePath);
     for (const std::string& part : parts) {
         if (part == "..")
@@ -296,27 +301,38 @@ std::string SameFileKey(const std::string& absolutePath)
 
 namespace {
 
+// A separator's position; in code page 936 text a trail byte 0x5C is none.
+size_t FindSeparator(const std::string& s, size_t from) { return FindFirstChar936(s, kSeparators, from); }
+size_t FindSeparator(const std::u16string& s, size_t from) { return s.find_first_of(u"\\/", from); }
+
 // The rule reads only ASCII characters, which are the same in code page 936 and in UTF-16.
 template <class Text>
-bool IsAbsoluteFolderText(const Text& folder)
+bool IsFullFolderText(const Text& folder)
 {
     const auto separator = [](auto c) { return c == '\\' || c == '/'; };
     if (folder.size() >= 3 && folder[1] == ':' && separator(folder[2])) {
         const auto drive = folder[0];
         return (drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z');
     }
-    return folder.size() > 2 && separator(folder[0]) && separator(folder[1]) && !separator(folder[2]);
+    if (folder.size() < 2 || !separator(folder[0]) || !separator(folder[1]))
+        return false;
+    // \\server\share: both named. "\\?\" and "\\.\" open the system's own name spaces, not a share.
+    const size_t serverEnd = FindSeparator(folder, 2);
+    if (serverEnd == Text::npos || serverEnd == 2 || (serverEnd == 3 && (folder[2] == '?' || folder[2] == '.')))
+        return false;
+    const size_t shareEnd = FindSeparator(folder, serverEnd + 1);
+    return (shareEnd == Text::npos ? folder.size() : shareEnd) > serverEnd + 1;
 }
 
 }  // namespace
 
-bool IsAbsoluteFolder(const std::string& folder) { return IsAbsoluteFolderText(folder); }
+bool IsFullFolderPath(const std::string& folder) { return IsFullFolderText(folder); }
 
-bool IsAbsoluteFolder(const std::u16string& folder) { return IsAbsoluteFolderText(folder); }
+bool IsFullFolderPath(const std::u16string& folder) { return IsFullFolderText(folder); }
 
 std::string NormalizeInstallDir(const std::string& folder, const std::string& fallback)
 {
-    if (!IsAbsoluteFolder(folder))
+    if (!IsFullFolderPath(folder))
         return fallback;
     const size_t lastSep = FindLastChar936(folder, kSeparators);
     if (lastSep == folder.size() - 1)

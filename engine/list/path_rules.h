@@ -50,7 +50,7 @@ enum class PathVerdict : unsigned char {
     BadName,    // a component that Windows would rename (trailing dot or space), or no file name
     Reserved,   // a device name (CON, NUL, COM1, CONIN$ ...) or the download's temporary-file suffix
     TooLong,    // the local path does not fit 260 bytes
-    ScriptName, // the install folder's unload.bat (or a path below it), which the installer writes and holds open
+    InstallerFile, // unload.bat or list.txt at the install folder's root (or a path below it): the installer's own
 };
 PathVerdict CheckRelativePath(const std::string& relativePath);
 PathVerdict CheckLocalPath(const std::string& installDir, const std::string& relativePath);
@@ -73,12 +73,15 @@ std::string LiteralPath936(const std::string& absolutePath);
 // UTF-8. A separator stays the byte '\\' in it. The one same-file key of the installer and the tools.
 std::string SameFileKey(const std::string& absolutePath);
 
-// True for "X:\..." / "X:/..." and for UNC paths "\\server\share...".
-bool IsAbsoluteFolder(const std::string& folder);
-bool IsAbsoluteFolder(const std::u16string& folder);   // a folder the system gave, in UTF-16
+// A folder the install can be put in as it stands: a drive letter with a separator ("D:\Apps"), or a network
+// share ("\\server\share\..."). "Apps", "D:Apps", "\Apps" and "\\server" depend on the current drive or folder,
+// or name no folder at all; "\\?\" and "\\.\" name the system's own name spaces. The one test for a typed
+// folder, the install folder and a folder the system gave (in UTF-16).
+bool IsFullFolderPath(const std::string& folder);
+bool IsFullFolderPath(const std::u16string& folder);
 
 // The install folder to use: the typed one with a final separator, or the fallback when it is
-// empty or not absolute.
+// empty or not full.
 std::string NormalizeInstallDir(const std::string& folder, const std::string& fallback);
 
 // The folders to create, outermost first, for a file path or a folder path ending in a separator.

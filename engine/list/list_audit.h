@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <string>
 
-#include "engine/digest_list.h"
-#include "engine/path_rules.h"
+#include "engine/list/digest_list.h"
+#include "engine/list/path_rules.h"
 
 // A local path longer than this many bytes (install folder included) still installs into the default
 // folder, but a user's longer folder may not hold it.

@@ -1,5 +1,5 @@
 // The signed header at the start of list.sha256: which list this is, until when it holds, and list.txt's digest.
-#include "engine/list_header.h"
+#include "engine/list/list_header.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,5 +1,5 @@
 // How the publisher's tools show what the installer does with a line: refusals, wire objects, digest lines.
-#include "engine/list_audit.h"
+#include "engine/list/list_audit.h"
 
 const char* PathVerdictReason(PathVerdict verdict)
 {
@@ -22,8 +22,8 @@ const char* PathVerdictReason(PathVerdict verdict)
         return "a device name (CON, NUL, COM1 ...) or the download suffix .~qdl";
     case PathVerdict::TooLong:
         return "the local path does not fit 259 bytes below the install folder";
-    case PathVerdict::ScriptName:
-        return "unload.bat in the install folder is the installer's own uninstall script";
+    case PathVerdict::InstallerFile:
+        return "unload.bat and list.txt in the install folder are the installer's own files";
     }
     return "refused";
 }

@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <string>
 
-#include "engine/digest_list.h"
-#include "engine/list_header.h"
-#include "engine/list_plan.h"
+#include "engine/list/digest_list.h"
+#include "engine/list/list_header.h"
+#include "engine/list/list_plan.h"
 
 enum class ListVerdict {
     Ok,
@@ -21,12 +21,17 @@ enum class ListVerdict {
 
 // Reads list.sha256 once its signature is known to hold, and answers for it. The installer and qelmora-check
 // ask the same questions here and act on the one answer: anything but Ok fetches nothing of the product.
+// The answer comes in two steps, so that no line of list.txt is classified before its bytes are trusted.
 class SignedList {
 public:
-    // digestFile: list.sha256's bytes; listDigest: the SHA-256 of list.txt's bytes as received; plan: its
-    // lines as the walk reads them; now: the system clock in seconds since 1970 (UTC).
-    ListVerdict Accept(const std::string& digestFile, const Sha256Digest& listDigest, const ListPlan& plan,
-                       long long now, long long minVersion);
+    // First, on the bytes alone: digestFile is list.sha256's bytes, listDigest the SHA-256 of list.txt's bytes
+    // as received, now the system clock in seconds since 1970 (UTC). The header's form, the list it names,
+    // its version and expiry.
+    ListVerdict AcceptHeader(const std::string& digestFile, const Sha256Digest& listDigest, long long now,
+                             long long minVersion);
+    // Then, once AcceptHeader said Ok and list.txt's lines are planned: the digest lines of the same
+    // digestFile against the plan's file lines, in order, and no file named twice. BadHeader before.
+    ListVerdict AcceptLines(const std::string& digestFile, const ListPlan& plan);
 
     // The header, once one was read (also when a later check failed).
     bool HasHeader() const { return m_bHasHeader; }
@@ -39,6 +44,8 @@ public:
 
 private:
     bool m_bHasHeader = false;
+    bool m_bHeaderAccepted = false;
+    size_t m_bodyStart = 0;
     bool m_accepted = false;
     ListHeader m_header;
     DigestList m_digests;

@@ -1,10 +1,11 @@
 // The one reading of a manifest: what each line asks for, whether it is refused and why, and where it goes.
-#include "engine/list_plan.h"
+#include "engine/list/list_plan.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
-#include "engine/list_files.h"
+#include "engine/list/list_files.h"
 
 namespace {
 
@@ -22,12 +23,14 @@ bool EndsInLeadByte(std::string_view s)
     return false;
 }
 
-bool MayNameScript(const std::string& line)
+// Only ASCII letters upcase to ASCII letters in GBK: a line without name's bytes in some case cannot name
+// that file, and needs no key.
+bool MayName(std::string_view line, const char* name)
 {
-    const size_t n = sizeof kUninstallScriptName - 1;
+    const size_t n = std::strlen(name);
     for (size_t at = 0; at + n <= line.size(); ++at) {
         size_t k = 0;
-        while (k < n && (line[at + k] | 0x20) == kUninstallScriptName[k])
+        while (k < n && (line[at + k] | 0x20) == name[k])
             ++k;
         if (k == n)
             return true;
@@ -59,8 +62,10 @@ ListPlan::ListPlan(const ListLines& lines, std::string prefix, std::string insta
             plan.kind = LineKind::Folder;
         else if (IsFetchedLine(request))
             plan.kind = LineKind::File;
+        // A line that could not fit below any folder is refused whatever it holds, and takes no part in
+        // telling folders from files: a line's kind never depends on the install folder.
         const std::string relative = RelativePathOf(request);
-        if (m_installDir.size() + LengthWithoutFinalSeparators936(relative) >= kMaxPathBytes) {
+        if (LengthWithoutFinalSeparators936(relative) >= kMaxPathBytes) {
             if (plan.kind != LineKind::Skipped)
                 plan.verdict = PathVerdict::TooLong;
             continue;
@@ -76,7 +81,9 @@ ListPlan::ListPlan(const ListLines& lines, std::string prefix, std::string insta
         return found != sorted.end() && lines.Line(*found).substr(0, start.size()) == start;
     };
 
-    const std::string scriptKey = SameFileKey(m_installDir + kUninstallScriptName);
+    std::vector<std::string> reservedKeys;
+    for (const char* name : kReservedRootNames)
+        reservedKeys.push_back(SameFileKey(m_installDir + name));
     for (const size_t i : sorted) {
         const std::string line(lines.Line(i));
         LinePlan& plan = m_plans[i];
@@ -93,10 +100,9 @@ ListPlan::ListPlan(const ListLines& lines, std::string prefix, std::string insta
         case LineKind::Skipped:
             continue;
         }
-        // Only ASCII letters upcase to ASCII letters in GBK: a line without those ten bytes in some case
-        // cannot name the script, and needs no key.
-        if (plan.verdict == PathVerdict::Ok && MayNameScript(line) && IsUnder(FileKey(i), scriptKey))
-            plan.verdict = PathVerdict::ScriptName;
+        for (size_t r = 0; r < reservedKeys.size() && plan.verdict == PathVerdict::Ok; ++r)
+            if (MayName(line, kReservedRootNames[r]) && IsUnder(FileKey(i), reservedKeys[r]))
+                plan.verdict = PathVerdict::InstallerFile;
     }
 }
 
@@ -130,6 +136,15 @@ std::vector<size_t> ListPlan::FileLines() const
         if (m_plans[i].kind == LineKind::File)
             files.push_back(i);
     return files;
+}
+
+std::vector<size_t> ListPlan::FetchLines() const
+{
+    std::vector<size_t> fetched;
+    for (size_t i = 0; i < m_plans.size(); ++i)
+        if (m_plans[i].kind == LineKind::File && !m_plans[i].Refused())
+            fetched.push_back(i);
+    return fetched;
 }
 
 std::string ListPlan::FileKey(size_t i) const
