@@ -3,6 +3,9 @@
 
 #include <process.h>
 
+#include <algorithm>
+#include <stdexcept>
+
 #include "engine/install_host.h"
 
 namespace {
@@ -10,10 +13,16 @@ namespace {
 constexpr DWORD kPollMs = 100;
 }  // namespace
 
-CDownloadQueue::CDownloadQueue(const IInstallHost& host, int fetchers, size_t bufferBytes, FetchFn fetch,
-                               DiscardFn discard)
-    : m_host(host), m_bufferBytes(bufferBytes), m_fetch(std::move(fetch)), m_discard(std::move(discard))
+CDownloadQueue::CDownloadQueue(const IInstallHost& host, int fetchers, size_t bufferBytes, std::vector<size_t> entries,
+                               DescribeFn describe, FetchFn fetch, DiscardFn discard)
+    : m_host(host), m_bufferBytes(bufferBytes), m_cap(static_cast<size_t>(std::max(fetchers, 1))),
+      m_entries(std::move(entries)), m_describe(std::move(describe)), m_fetch(std::move(fetch)),
+      m_discard(std::move(discard))
 {
+    {
+        CSingleLock lock(m_cs);
+        AddWhileRoom();
+    }
     for (int i = 0; i < fetchers; ++i) {
         const uintptr_t thread = ::_beginthreadex(nullptr, 0, &CDownloadQueue::FetcherMain, this, 0, nullptr);
         if (thread == 0)
@@ -38,44 +47,77 @@ CDownloadQueue::~CDownloadQueue()
             m_discard(job.requestPath);
 }
 
-void CDownloadQueue::Add(const std::string& requestPath, const std::string& fileKey, size_t entry)
+void CDownloadQueue::AddWhileRoom()
 {
-    {
-        CSingleLock lock(m_cs);
+    // The walk's tokens are unplaced files too: they count against N with the downloads not yet taken.
+    while (m_nextEntry < m_entries.size() && m_jobs.size() + m_placingKeys.size() < m_cap) {
+        const size_t entry = m_entries[m_nextEntry++];
+        Line line = m_describe(entry);
         Job job;
-        job.requestPath = requestPath;
-        job.fileKey = fileKey;
+        job.requestPath = std::move(line.requestPath);
+        job.fileKey = std::move(line.fileKey);
         job.entry = entry;
-        m_jobs.push_back(job);
+        m_jobs.push_back(std::move(job));
     }
-    m_changed.WakeAll();
 }
 
-int CDownloadQueue::Outstanding()
+CDownloadQueue::Taken CDownloadQueue::TakeNext(size_t entry)
 {
     CSingleLock lock(m_cs);
-    return static_cast<int>(m_jobs.size());
-}
-
-CDownloadQueue::Fetched CDownloadQueue::TakeNext(size_t entry)
-{
-    CSingleLock lock(m_cs);
-    if (!m_placingKey.empty()) {
-        m_placingKey.clear();   // the walk placed the last one: a later download of that file may start
-        m_changed.WakeAll();
-    }
     if (m_jobs.empty() || m_jobs.front().entry != entry)
-        return Fetched{Result::Failed, 0};
+        throw std::logic_error("the walk takes its downloads back in the order the queue was given them");
     while (m_jobs.front().state != State::Done) {
         // One in flight sees the stop itself and ends soon; one not yet started never will.
         if (m_host.QuitRequest() == kQuitStop && m_jobs.front().state == State::Waiting)
-            return Fetched{Result::Abandoned, 0};
+            return Taken(nullptr, std::string(), Fetched{Result::Abandoned, 0});
         m_changed.Wait(m_cs, kPollMs);
     }
-    const Job job = m_jobs.front();
+    Job job = std::move(m_jobs.front());
     m_jobs.pop_front();
-    m_placingKey = job.fileKey;
-    return job.fetched;
+    m_placingKeys.push_back(job.fileKey);
+    return Taken(this, std::move(job.fileKey), job.fetched);
+}
+
+void CDownloadQueue::ReleaseKey(const std::string& fileKey) noexcept
+{
+    {
+        CSingleLock lock(m_cs);
+        const auto held = std::find(m_placingKeys.begin(), m_placingKeys.end(), fileKey);
+        if (held != m_placingKeys.end())
+            m_placingKeys.erase(held);
+        try {
+            AddWhileRoom();
+        } catch (...) {
+            // Out of memory for the next line's description: the lines not added are fetched by nobody
+            // and the walk's TakeNext says so; the run then ends unsuccessful.
+        }
+    }
+    m_changed.WakeAll();   // a later download of that file may start, and the next line is in
+}
+
+CDownloadQueue::Taken::Taken(Taken&& other) noexcept
+    : m_queue(other.m_queue), m_fileKey(std::move(other.m_fileKey)), m_fetched(other.m_fetched)
+{
+    other.m_queue = nullptr;
+}
+
+CDownloadQueue::Taken& CDownloadQueue::Taken::operator=(Taken&& other) noexcept
+{
+    if (this != &other) {
+        Release();
+        m_queue = other.m_queue;
+        m_fileKey = std::move(other.m_fileKey);
+        m_fetched = other.m_fetched;
+        other.m_queue = nullptr;
+    }
+    return *this;
+}
+
+void CDownloadQueue::Taken::Release() noexcept
+{
+    if (m_queue != nullptr)
+        m_queue->ReleaseKey(m_fileKey);
+    m_queue = nullptr;
 }
 
 unsigned __stdcall CDownloadQueue::FetcherMain(void* self)
@@ -95,7 +137,7 @@ CDownloadQueue::Job* CDownloadQueue::NextStartableJob()
         if (job->state != State::Waiting)
             continue;
         // A download of a file that an earlier one still writes, or that the walk is placing, waits.
-        bool fileBusy = job->fileKey == m_placingKey;
+        bool fileBusy = std::find(m_placingKeys.begin(), m_placingKeys.end(), job->fileKey) != m_placingKeys.end();
         for (auto earlier = m_jobs.begin(); earlier != job && !fileBusy; ++earlier)
             fileBusy = earlier->fileKey == job->fileKey;
         if (!fileBusy)

@@ -5,6 +5,7 @@
 #include <climits>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <random>
 
 #include "engine/call_budget.h"
@@ -273,10 +274,10 @@ int CInstallEngine::InstallListEntries()
     const ListPlan& plan = *m_plan;
     m_host.SetProgressRange(static_cast<int>(plan.size()));
     m_nFilesPending = static_cast<int>(plan.FileLines().size());
-    ReadAhead ahead = StartReadAhead(plan.FetchLines());
+    const std::unique_ptr<CDownloadQueue> readAhead = StartReadAhead();
     m_outcome = InstallOutcome{InstallEnd::Stopped, 0};
     for (size_t i = 0; i < plan.size(); ++i) {
-        if (!WaitBeforeLine() || !WalkLine(i, ahead)) {
+        if (!WaitBeforeLine() || !WalkLine(i, readAhead.get())) {
             EndedByLocalFailure();   // a local failure says so, whatever else ended the walk
             return 0;
         }
@@ -292,28 +293,29 @@ bool CInstallEngine::WaitBeforeLine() const
     return m_host.QuitRequest() != kQuitStop && m_localError.load() == ERROR_SUCCESS;
 }
 
-CInstallEngine::ReadAhead CInstallEngine::StartReadAhead(std::vector<size_t> lines)
+std::unique_ptr<CDownloadQueue> CInstallEngine::StartReadAhead()
 {
-    ReadAhead ahead;
-    if (m_settings.nParallel <= 1 || lines.size() <= 1)
-        return ahead;
+    if (m_settings.nParallel <= 1)
+        return nullptr;
+    std::vector<size_t> lines = m_plan->FetchLines();
+    if (lines.size() <= 1)
+        return nullptr;
     const size_t buffer = std::max(kMinFetcherBuffer, std::min<size_t>(
                               kChunkBytes, kReadAheadBufferBudget / static_cast<size_t>(m_settings.nParallel)));
-    ahead.queue = std::make_unique<CDownloadQueue>(
-        m_host, m_settings.nParallel, buffer,
+    auto queue = std::make_unique<CDownloadQueue>(
+        m_host, m_settings.nParallel, buffer, std::move(lines),
+        [this](size_t line) {
+            return CDownloadQueue::Line{m_plan->RequestPath(line), SameFileKey(m_plan->LocalPath(line))};
+        },
         [this](const std::string& path, size_t entry, std::vector<char>& bytes,
                const std::atomic<bool>& cancelled) { return KeepOrFetch(path, entry, bytes, cancelled); },
         [this](const std::string& path) { m_script.DiscardDownload(TempPathFor(m_strInstallDir + RelativePathOf(path))); });
-    if (!ahead.queue->HasFetchers()) {
-        ahead.queue.reset();
-        return ahead;
-    }
-    ahead.lines = std::move(lines);
-    ahead.taken.assign(m_plan->size(), 0);
-    return ahead;
+    if (!queue->HasFetchers())
+        return nullptr;
+    return queue;
 }
 
-bool CInstallEngine::WalkLine(size_t i, ReadAhead& ahead)
+bool CInstallEngine::WalkLine(size_t i, CDownloadQueue* readAhead)
 {
     const LinePlan& line = (*m_plan)[i];
     if (line.kind == LineKind::Skipped)
@@ -328,8 +330,7 @@ bool CInstallEngine::WalkLine(size_t i, ReadAhead& ahead)
         ++m_outcome.failedFiles;   // refused without a request
         return true;
     }
-    AddReadAhead(ahead);
-    switch (DownloadFile(i, ahead.queue && ahead.taken[i] ? ahead.queue.get() : nullptr)) {
+    switch (DownloadFile(i, readAhead)) {
     case FileEnd::Placed:
         return true;
     case FileEnd::Failed:
@@ -363,27 +364,19 @@ int CInstallEngine::FinishWalk()
     return 1;
 }
 
-void CInstallEngine::AddReadAhead(ReadAhead& ahead)
-{
-    // At most N downloads not yet taken back, this line's among them: the disk holds no more unplaced
-    // files. Refused lines are not among them.
-    while (ahead.queue && ahead.next < ahead.lines.size() && ahead.queue->Outstanding() < m_settings.nParallel) {
-        const size_t line = ahead.lines[ahead.next++];
-        ahead.queue->Add(m_plan->RequestPath(line), SameFileKey(m_plan->LocalPath(line)), line);
-        ahead.taken[line] = 1;
-    }
-}
-
 CInstallEngine::FileEnd CInstallEngine::DownloadFile(size_t entry, CDownloadQueue* readAhead)
 {
     const std::string path = m_plan->RequestPath(entry);
-    CDownloadQueue::Fetched fetched =
-        readAhead ? readAhead->TakeNext(entry) : KeepOrFetch(path, entry, WalkBuffer(), m_bNeverCancelled);
+    // The read-ahead's token holds this file's key until the file is placed or dropped, when this returns.
+    std::optional<CDownloadQueue::Taken> taken;
+    if (readAhead)
+        taken.emplace(readAhead->TakeNext(entry));
+    CDownloadQueue::Fetched fetched = taken ? taken->fetched() : KeepOrFetch(path, entry, WalkBuffer(), m_bNeverCancelled);
     const std::string local = m_plan->LocalPath(entry);
     if (fetched.result == CDownloadQueue::Result::Kept)
         return RecordKept(local) ? FileEnd::Placed : FileEnd::Failed;
     // A target held open for longer than the move's own retries (the product running, a scanner) gets
-    // the file fetched again a few times. The queue keeps this file's key meanwhile, so no fetcher
+    // the file fetched again a few times. The token keeps this file's key meanwhile, so no fetcher
     // writes the same temporary file.
     for (int round = 1; fetched.result == CDownloadQueue::Result::Ok; ++round) {
         const Placement placed = PlaceFile(TempPathFor(local), local);

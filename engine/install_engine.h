@@ -77,25 +77,17 @@ private:
     // How one call for a file ended.
     enum class CallEnd { Whole, Broken, SendFailed, Cancelled };
     struct Download;
-    // The downloads that run ahead of the walk: the queue, the files it is given in list order, and the lines
-    // whose first call it makes. Without a queue the walk fetches each file itself.
-    struct ReadAhead {
-        std::unique_ptr<CDownloadQueue> queue;
-        std::vector<size_t> lines;
-        size_t next = 0;             // the next of lines to give the queue
-        std::vector<char> taken;     // per manifest line
-    };
     int FetchAndWalk();
     // The walk over the planned lines, in these steps: 1 when every line was walked and every file and folder is
     // in place (the shortcuts are then made), 0 otherwise.
     int InstallListEntries();
     // Holds the walk while a pause is asked; false on a stop.
     bool WaitBeforeLine() const;
-    ReadAhead StartReadAhead(std::vector<size_t> lines);
-    // Gives the queue files up to its cap of N not yet taken back.
-    void AddReadAhead(ReadAhead& ahead);
+    // The downloads that run ahead of the walk, of every line to fetch; none at N=1 (the walk fetches each
+    // file itself).
+    std::unique_ptr<CDownloadQueue> StartReadAhead();
     // Creates, fetches and places, or refuses line i; false when the walk ends there.
-    bool WalkLine(size_t i, ReadAhead& ahead);
+    bool WalkLine(size_t i, CDownloadQueue* readAhead);
     int FinishWalk();
     // Fetches the file of manifest line entry (the read-ahead's download when it has one) and places it
     // under the install folder.
