@@ -86,7 +86,9 @@ CUpdateDlg::CUpdateDlg(CWnd* pParent)
     : CDialog(IDD_UPDATE_DIALOG, pParent), m_engine(*this, m_fileUninstall)
 {
     const CWinApp* app = CWinApp::Current();
-    m_session.reset(::InternetOpenA(app ? app->m_strAppName.c_str() : "", INTERNET_OPEN_TYPE_PRECONFIG,
+    // The user agent is the program's name; one without a code page 936 form goes out as the product's.
+    const bool named = app != nullptr && !app->m_strAppName.empty();
+    m_session.reset(::InternetOpenA(named ? app->m_strAppName.c_str() : kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG,
                                     nullptr, nullptr, 0));
     m_hIcon = ::LoadIconA(app ? app->m_hInstance : nullptr, MAKEINTRESOURCEA(IDR_MAINFRAME));
     m_dwRequestFlags = kRequestFlags;

@@ -58,9 +58,9 @@ int RunApplication(HINSTANCE hInstance)
         return 1;
     app->m_hInstance = hInstance;
     app->m_wstrAppName = ExecutableBaseName(hInstance);
-    // A name without a code page 936 form goes out under the product's own name.
-    if (!Cp936FromWide(app->m_wstrAppName, app->m_strAppName) || app->m_strAppName.empty())
-        app->m_strAppName = "QelmoraSetup";
+    // A name without a code page 936 form is left empty: its users then use a name of their own.
+    if (!Cp936FromWide(app->m_wstrAppName, app->m_strAppName))
+        app->m_strAppName.clear();
 
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&icc);

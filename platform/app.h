@@ -21,7 +21,7 @@ public:
 
     HINSTANCE m_hInstance = nullptr;
     std::wstring m_wstrAppName;      // the executable's base name, the caption of its message boxes
-    std::string m_strAppName;        // the same in code page 936 (the HTTP user agent), as on every system
+    std::string m_strAppName;        // the same in code page 936, as on every system; empty when it has none
     CWnd* m_pMainWnd = nullptr;
 
 private:
