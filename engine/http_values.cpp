@@ -94,8 +94,8 @@ RangeAnswer JudgeRangeAnswer(const char* statusText, const char* contentRange, l
 {
     if (!IsSuccessStatus(statusText))
         return RangeAnswer::Unusable;
-    if (std::strcmp(statusText, "206") != 0)
-        return RangeAnswer::Restart;
+    if (IsWholeBodyStatus(statusText))
+        return RangeAnswer::Restart;   // the whole file again, from its first byte
     ContentRange range;
     if (!ParseContentRange(contentRange, &range) || range.first != offset || range.total != length)
         return RangeAnswer::Unusable;
