@@ -1,13 +1,18 @@
 // The benchmark's reference: the fastest plain WinINet fetch of a list of files.
 //
-//   ref_fetch HOST PORT OUT_DIR PATH_LIST_FILE
+//   ref_fetch HOST PORT OUT_DIR PATH_LIST_FILE [THREADS]
 //
 // Same session, connection and request flags as the installer; each body is read with one
-// InternetReadFile of its full length and written with one WriteFile. Prints the peak working set.
+// InternetReadFile of its full length and written with one WriteFile. THREADS (default 1) fetch side by
+// side, each taking the next path of the list: the floor of what WinINet allows at that many requests at
+// once. Prints the failures and the peak working set.
 #include <windows.h>
 #include <wininet.h>
 #include <psapi.h>
+#include <process.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -16,46 +21,88 @@
 
 #include "engine/install_engine.h"
 
+namespace {
+struct Fetcher {
+    HINTERNET connection;
+    std::string outDir;
+    const std::vector<std::string>* paths;
+    std::atomic<size_t> next{0};
+    std::atomic<int> failures{0};
+
+    static unsigned __stdcall Main(void* self)
+    {
+        static_cast<Fetcher*>(self)->Run();
+        return 0;
+    }
+
+    void Run()
+    {
+        std::vector<char> body;
+        for (size_t i = next++; i < paths->size(); i = next++) {
+            const std::string& path = (*paths)[i];
+            HINTERNET request = ::HttpOpenRequestA(connection, "GET", path.c_str(), "HTTP/1.0", nullptr, nullptr,
+                                                   kRequestFlags, 1);
+            if (!request || !::HttpSendRequestA(request, nullptr, 0, nullptr, 0)) {
+                ++failures;
+                if (request)
+                    ::InternetCloseHandle(request);
+                continue;
+            }
+            char lengthText[32] = {};
+            DWORD size = sizeof lengthText;
+            ::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, lengthText, &size, nullptr);
+            const DWORD length = static_cast<DWORD>(std::strtoul(lengthText, nullptr, 10));
+            body.resize(length ? length : 1);
+            DWORD got = 0;
+            ::InternetReadFile(request, body.data(), length, &got);
+            ::InternetCloseHandle(request);
+            // Flat: the files' names are unique across the list's folders.
+            std::string local = outDir + "\\" + path.substr(path.rfind('/') + 1);
+            HANDLE file = ::CreateFileA(local.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+            DWORD written = 0;
+            ::WriteFile(file, body.data(), got, &written, nullptr);
+            ::CloseHandle(file);
+            if (got != length)
+                ++failures;
+        }
+    }
+};
+}  // namespace
+
 int main(int argc, char** argv)
 {
     if (argc < 5)
         return 2;
     HINTERNET session = ::InternetOpenA("ref_fetch", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    const int threads = argc > 5 ? std::max(1, std::atoi(argv[5])) : 1;
+    // As the installer does, so that each thread can keep a connection of its own.
+    DWORD perServer = static_cast<DWORD>(threads);
+    ::InternetSetOptionA(nullptr, INTERNET_OPTION_MAX_CONNS_PER_SERVER, &perServer, sizeof perServer);
+    ::InternetSetOptionA(nullptr, INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER, &perServer, sizeof perServer);
     HINTERNET connection = ::InternetConnectA(session, argv[1], static_cast<INTERNET_PORT>(std::atoi(argv[2])),
                                               nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 1);
-    const std::string outDir = argv[3];
+    std::vector<std::string> paths;
     std::ifstream list(argv[4]);
-    std::string path;
-    int failures = 0;
-    std::vector<char> body;
-    while (std::getline(list, path)) {
-        if (path.empty())
-            continue;
-        HINTERNET request = ::HttpOpenRequestA(connection, "GET", path.c_str(), "HTTP/1.0", nullptr, nullptr,
-                                               kRequestFlags, 1);
-        if (!request || !::HttpSendRequestA(request, nullptr, 0, nullptr, 0)) {
-            ++failures;
-            if (request)
-                ::InternetCloseHandle(request);
-            continue;
-        }
-        char lengthText[32] = {};
-        DWORD size = sizeof lengthText;
-        ::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, lengthText, &size, nullptr);
-        const DWORD length = static_cast<DWORD>(std::strtoul(lengthText, nullptr, 10));
-        body.resize(length ? length : 1);
-        DWORD got = 0;
-        ::InternetReadFile(request, body.data(), length, &got);
-        ::InternetCloseHandle(request);
-        std::string local = outDir + "\\" + path.substr(path.rfind('/') + 1);
-        HANDLE file = ::CreateFileA(local.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr);
-        DWORD written = 0;
-        ::WriteFile(file, body.data(), got, &written, nullptr);
-        ::CloseHandle(file);
-        if (got != length)
-            ++failures;
+    for (std::string path; std::getline(list, path);)
+        if (!path.empty())
+            paths.push_back(path);
+    Fetcher fetcher;
+    fetcher.connection = connection;
+    fetcher.outDir = argv[3];
+    fetcher.paths = &paths;
+    std::vector<HANDLE> running;
+    for (int i = 1; i < threads; ++i) {
+        const uintptr_t thread = ::_beginthreadex(nullptr, 0, &Fetcher::Main, &fetcher, 0, nullptr);
+        if (thread != 0)
+            running.push_back(reinterpret_cast<HANDLE>(thread));
     }
+    fetcher.Run();
+    for (HANDLE thread : running) {
+        ::WaitForSingleObject(thread, INFINITE);
+        ::CloseHandle(thread);
+    }
+    const int failures = fetcher.failures;
     ::InternetCloseHandle(connection);
     ::InternetCloseHandle(session);
     PROCESS_MEMORY_COUNTERS counters = {};

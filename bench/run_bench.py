@@ -199,15 +199,15 @@ def run_engine(wine, port, parallel, cli=harness.ENGINE_CLI, base=None):
     return elapsed, values.get("result", "?"), values.get("peak_working_set_kib", "?")
 
 
-def run_ref(wine, port, files):
+def run_ref(wine, port, files, threads=1):
     ref_win = "C:\\bench\\ref"
     fresh(wine.host_path(ref_win + "\\"))
     paths_file = os.path.join(harness.WORK, "ref-paths.txt")
     with open(paths_file, "w") as f:
         f.write("\n".join("/%s/%s" % (FOLDER, rel) for rel in files) + "\n")
     start = time.time()
-    _, out = wine.run(REF_FETCH, ["127.0.0.1", str(port), ref_win, "Z:" + paths_file.replace("/", "\\")],
-                      timeout=3600, name="ref")
+    _, out = wine.run(REF_FETCH, ["127.0.0.1", str(port), ref_win, "Z:" + paths_file.replace("/", "\\"),
+                                  str(threads)], timeout=3600, name="ref")
     elapsed = time.time() - start
     values = dict(l.split(" ", 1) for l in out.splitlines() if " " in l)
     shutil.rmtree(wine.host_path(ref_win + "\\"), ignore_errors=True)
@@ -321,6 +321,11 @@ def far(wine, root, count, rtt, secure=None, before_cli=None):
         curl_10 = run_curl(port, files, parallel=8, base=base, cacert=cacert)
         print("  curl x8 HTTP/1.0        %7.2f s  %4d connections   / curl x8 keep-alive %.2f" %
               (curl_10, seen(), curl_10 / curl_ka))
+        if not secure:
+            # What WinINet under Wine allows at all on this line: a plain loop on 8 threads.
+            ref, _ = run_ref(wine, link.port, files, threads=8)
+            print("  plain WinINet x8        %7.2f s  %4d connections   / curl x8 keep-alive %.2f" %
+                  (ref, seen(), ref / curl_ka))
         for label, cli in [("engine", harness.ENGINE_CLI)] + ([("before", before_cli)] if before_cli else []):
             for parallel in (8, 1) if count <= 600 and label == "engine" else (8,):
                 t, result, peak = run_engine(wine, port, parallel, cli, base=base)
