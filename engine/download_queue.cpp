@@ -64,6 +64,9 @@ void CDownloadQueue::AddWhileRoom()
 CDownloadQueue::Taken CDownloadQueue::TakeNext(size_t entry)
 {
     CSingleLock lock(m_cs);
+    // The walk asks for its next file only once it has placed the last and is not paused: a line let in
+    // here never starts between a placing and the pause that the placing's step may bring.
+    AddWhileRoom();
     if (m_jobs.empty() || m_jobs.front().entry != entry)
         throw std::logic_error("the walk takes its downloads back in the order the queue was given them");
     while (m_jobs.front().state != State::Done) {
@@ -85,14 +88,8 @@ void CDownloadQueue::ReleaseKey(const std::string& fileKey) noexcept
         const auto held = std::find(m_placingKeys.begin(), m_placingKeys.end(), fileKey);
         if (held != m_placingKeys.end())
             m_placingKeys.erase(held);
-        try {
-            AddWhileRoom();
-        } catch (...) {
-            // Out of memory for the next line's description: the lines not added are fetched by nobody
-            // and the walk's TakeNext says so; the run then ends unsuccessful.
-        }
     }
-    m_changed.WakeAll();   // a later download of that file may start, and the next line is in
+    m_changed.WakeAll();   // a later download of that file may start
 }
 
 CDownloadQueue::Taken::Taken(Taken&& other) noexcept

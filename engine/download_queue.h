@@ -16,14 +16,14 @@ class IInstallHost;
 
 // Who does what. The queue is given the lines to download, in the order the walk reaches them, and keeps
 // at most N of them added and not yet placed, so that the disk never holds more than N unplaced files. The
-// walk takes them back one by one in that order; each taken download is a token that holds its file's key
-// while the walk places the file and, when the token goes (placed or dropped), frees the key and lets the
-// next line in. The queue's N fetcher threads run the added downloads in order, each download with all its
-// calls; none starts while the install is paused or after a stop. Two downloads of one file (the same key)
-// never run at once: the later waits until the earlier is taken back and its token gone, since both write
-// one temporary file. When the queue goes it cancels what is still in flight (fetchers look at the flag
-// between reads and between calls), waits for its fetchers and discards every download the walk did not
-// take back: no fetcher outlives it.
+// walk takes them back one by one in that order, and each TakeNext lets the next lines in; each taken
+// download is a token that holds its file's key while the walk places the file and frees it when the token
+// goes (placed or dropped). The queue's N fetcher threads run the added downloads in order, each download
+// with all its calls; none starts while the install is paused or after a stop. Two downloads of one file
+// (the same key) never run at once: the later waits until the earlier is taken back and its token gone,
+// since both write one temporary file. When the queue goes it cancels what is still in flight (fetchers
+// look at the flag between reads and between calls), waits for its fetchers and discards every download
+// the walk did not take back: no fetcher outlives it.
 class CDownloadQueue {
 public:
     enum class Result {
