@@ -47,8 +47,9 @@ CDownloadQueue::~CDownloadQueue()
             m_discard(job.requestPath);
 }
 
-void CDownloadQueue::AddWhileRoom()
+bool CDownloadQueue::AddWhileRoom()
 {
+    const size_t before = m_jobs.size();
     // The walk's tokens are unplaced files too: they count against N with the downloads not yet taken.
     while (m_nextEntry < m_entries.size() && m_jobs.size() + m_placingKeys.size() < m_cap) {
         const size_t entry = m_entries[m_nextEntry++];
@@ -59,6 +60,7 @@ void CDownloadQueue::AddWhileRoom()
         job.entry = entry;
         m_jobs.push_back(std::move(job));
     }
+    return m_jobs.size() != before;
 }
 
 CDownloadQueue::Taken CDownloadQueue::TakeNext(size_t entry)
@@ -66,7 +68,8 @@ CDownloadQueue::Taken CDownloadQueue::TakeNext(size_t entry)
     CSingleLock lock(m_cs);
     // The walk asks for its next file only once it has placed the last and is not paused: a line let in
     // here never starts between a placing and the pause that the placing's step may bring.
-    AddWhileRoom();
+    if (AddWhileRoom())
+        m_changed.WakeAll();   // idle fetchers start the lines let in at once, not at their next poll
     if (m_jobs.empty() || m_jobs.front().entry != entry)
         throw std::logic_error("the walk takes its downloads back in the order the queue was given them");
     while (m_jobs.front().state != State::Done) {

@@ -102,7 +102,7 @@ private:
     static unsigned __stdcall FetcherMain(void* self);
     void RunFetcher();
     Job* NextStartableJob();   // under m_cs
-    void AddWhileRoom();       // under m_cs: lines in until N are added and not yet placed
+    bool AddWhileRoom();       // under m_cs: lines in until N are added and not yet placed; true when any came
     void ReleaseKey(const std::string& fileKey) noexcept;
 
     const IInstallHost& m_host;
