@@ -11,6 +11,7 @@ import shutil
 import signal
 import socket
 import subprocess
+import sys
 import threading
 import time
 
@@ -232,11 +233,19 @@ class Wine:
         self.env["DISPLAY"] = self.display
 
     def run(self, exe, args=(), timeout=120, name="run"):
-        """Runs a Windows program to its end; returns (exit code, its output as text)."""
+        """Runs a Windows program to its end; returns (exit code, its output as text). A run that fails with
+        something on its error output (Wine's own fatal errors say there why a process ended before its main)
+        prints that to the test's log, whatever the caller makes of the exit code."""
         out_path = os.path.join(self.base, name + ".out")
-        with open(out_path, "wb") as out:
+        err_path = os.path.join(self.base, name + ".err")
+        with open(out_path, "wb") as out, open(err_path, "wb") as err:
             rc = subprocess.run([WINE, exe] + list(args), env=self.env, stdout=out,
-                                stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL, timeout=timeout).returncode
+                                stderr=err, stdin=subprocess.DEVNULL, timeout=timeout).returncode
+        if rc != 0:
+            with open(err_path, "rb") as f:
+                said = f.read()[-2000:].decode("utf-8", "replace").strip()
+            if said:
+                print("\n%s %s exited %d: %s" % (name, " ".join(map(str, args)), rc, said), file=sys.stderr)
         with open(out_path, "rb") as f:
             return rc, f.read().decode("gbk", "replace")
 
