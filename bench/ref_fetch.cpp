@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "engine/install_engine.h"
+#include "platform/handles.h"
 
 namespace {
 struct Fetcher {
@@ -40,29 +41,27 @@ struct Fetcher {
         std::vector<char> body;
         for (size_t i = next++; i < paths->size(); i = next++) {
             const std::string& path = (*paths)[i];
-            HINTERNET request = ::HttpOpenRequestA(connection, "GET", path.c_str(), "HTTP/1.0", nullptr, nullptr,
-                                                   kRequestFlags, 1);
-            if (!request || !::HttpSendRequestA(request, nullptr, 0, nullptr, 0)) {
-                ++failures;
-                if (request)
-                    ::InternetCloseHandle(request);
-                continue;
+            DWORD length = 0, got = 0;
+            {
+                unique_hinternet request(::HttpOpenRequestA(connection, "GET", path.c_str(), "HTTP/1.0", nullptr,
+                                                            nullptr, kRequestFlags, 1));
+                if (!request || !::HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) {
+                    ++failures;
+                    continue;
+                }
+                char lengthText[32] = {};
+                DWORD size = sizeof lengthText;
+                ::HttpQueryInfoA(request.get(), HTTP_QUERY_CONTENT_LENGTH, lengthText, &size, nullptr);
+                length = static_cast<DWORD>(std::strtoul(lengthText, nullptr, 10));
+                body.resize(length ? length : 1);
+                ::InternetReadFile(request.get(), body.data(), length, &got);
             }
-            char lengthText[32] = {};
-            DWORD size = sizeof lengthText;
-            ::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, lengthText, &size, nullptr);
-            const DWORD length = static_cast<DWORD>(std::strtoul(lengthText, nullptr, 10));
-            body.resize(length ? length : 1);
-            DWORD got = 0;
-            ::InternetReadFile(request, body.data(), length, &got);
-            ::InternetCloseHandle(request);
             // Flat: the files' names are unique across the list's folders.
             std::string local = outDir + "\\" + path.substr(path.rfind('/') + 1);
-            HANDLE file = ::CreateFileA(local.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+            unique_file file(::CreateFileA(local.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
             DWORD written = 0;
-            ::WriteFile(file, body.data(), got, &written, nullptr);
-            ::CloseHandle(file);
+            ::WriteFile(file.get(), body.data(), got, &written, nullptr);
             if (got != length)
                 ++failures;
         }
@@ -74,37 +73,34 @@ int main(int argc, char** argv)
 {
     if (argc < 5)
         return 2;
-    HINTERNET session = ::InternetOpenA("ref_fetch", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    unique_hinternet session(::InternetOpenA("ref_fetch", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     const int threads = argc > 5 ? std::max(1, std::atoi(argv[5])) : 1;
     // As the installer does, so that each thread can keep a connection of its own.
     DWORD perServer = static_cast<DWORD>(threads);
     ::InternetSetOptionA(nullptr, INTERNET_OPTION_MAX_CONNS_PER_SERVER, &perServer, sizeof perServer);
     ::InternetSetOptionA(nullptr, INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER, &perServer, sizeof perServer);
-    HINTERNET connection = ::InternetConnectA(session, argv[1], static_cast<INTERNET_PORT>(std::atoi(argv[2])),
-                                              nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 1);
+    unique_hinternet connection(::InternetConnectA(session.get(), argv[1],
+                                                   static_cast<INTERNET_PORT>(std::atoi(argv[2])), nullptr, nullptr,
+                                                   INTERNET_SERVICE_HTTP, 0, 1));
     std::vector<std::string> paths;
     std::ifstream list(argv[4]);
     for (std::string path; std::getline(list, path);)
         if (!path.empty())
             paths.push_back(path);
     Fetcher fetcher;
-    fetcher.connection = connection;
+    fetcher.connection = connection.get();
     fetcher.outDir = argv[3];
     fetcher.paths = &paths;
-    std::vector<HANDLE> running;
+    std::vector<unique_kernel_handle> running;
     for (int i = 1; i < threads; ++i) {
         const uintptr_t thread = ::_beginthreadex(nullptr, 0, &Fetcher::Main, &fetcher, 0, nullptr);
         if (thread != 0)
-            running.push_back(reinterpret_cast<HANDLE>(thread));
+            running.emplace_back(reinterpret_cast<HANDLE>(thread));
     }
     fetcher.Run();
-    for (HANDLE thread : running) {
-        ::WaitForSingleObject(thread, INFINITE);
-        ::CloseHandle(thread);
-    }
+    for (const unique_kernel_handle& thread : running)
+        ::WaitForSingleObject(thread.get(), INFINITE);
     const int failures = fetcher.failures;
-    ::InternetCloseHandle(connection);
-    ::InternetCloseHandle(session);
     PROCESS_MEMORY_COUNTERS counters = {};
     counters.cb = sizeof counters;
     ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
